@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, and nothing when
+# everything is there already. Runs apt-get as root, or through sudo.
+set -euo pipefail
+
+# command that must exist -> Debian package that provides it
+declare -A needed=(
+    [cmake]=cmake
+    [ninja]=ninja-build
+    [x86_64-w64-mingw32-g++-posix]=g++-mingw-w64-x86-64-posix
+    [i686-w64-mingw32-g++-posix]=g++-mingw-w64-i686-posix
+    [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
+    [wine]=wine
+    [Xvfb]=xvfb
+    [xwininfo]=x11-utils
+    [import]=imagemagick
+    [python3]=python3
+)
+packages=()
+for cmd in "${!needed[@]}"; do
+    command -v "$cmd" >/dev/null 2>&1 || packages+=("${needed[$cmd]}")
+done
+# 64-bit Wine and GoogleTest's sources are files, not commands.
+[ -e /usr/lib/wine/wine64 ] || packages+=(wine64)
+[ -f /usr/src/googletest/CMakeLists.txt ] || packages+=(googletest)
+
+if [ ${#packages[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=sudo
+fi
+echo "Installing: ${packages[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${packages[@]}" mingw-w64 >/dev/null

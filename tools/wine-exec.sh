@@ -1,0 +1,11 @@
+#!/bin/sh
+# Runs one Windows program under Wine (the tests' emulator) and hands on its
+# output only when it has ended: helper processes that Wine starts on demand
+# may live on holding the pipes the program was given, and the caller must
+# not wait for them.
+out=$(mktemp)
+wine "$@" <&- >"$out" 2>&1
+rc=$?
+cat "$out"
+rm -f "$out"
+exit $rc

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Runs one command inside a Wine environment of its own: a private WINEPREFIX,
+# a private Xvfb display (unless VELKOR_DISPLAY=user and DISPLAY is set) and a
+# persistent wineserver, so that Wine starts in milliseconds instead of seconds.
+# Everything it starts is stopped when the command ends, also on failure.
+#
+# Usage: tools/winenv.sh PREFIX_DIR COMMAND [ARGS...]
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+    echo "usage: $0 PREFIX_DIR COMMAND [ARGS...]" >&2
+    exit 2
+fi
+
+prefix_dir=$1
+shift
+mkdir -p "$prefix_dir"
+export WINEPREFIX
+WINEPREFIX=$(cd "$prefix_dir" && pwd)
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+# No Mono or Gecko installers: the programs need neither.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+xvfb_pid=
+server_started=
+work=$(mktemp -d)
+
+cleanup() {
+    local rc=$?
+    trap - EXIT INT TERM
+    if [ -n "$server_started" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+    exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+if [ "${VELKOR_DISPLAY:-}" != user ] || [ -z "${DISPLAY:-}" ]; then
+    # Xvfb picks a free display number and writes it to the fd once it listens.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 100); do
+        [ -s "$work/display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
+        sleep 0.1
+    done
+    [ -s "$work/display" ] || { echo "Xvfb did not report a display" >&2; exit 1; }
+    export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+fi
+
+# A server that keeps running between the programs of this run (-p: no idle exit).
+wineserver -p
+server_started=1
+# Start Wine's services and desktop now, detached from the caller's pipes;
+# started later by a program, they would hold that program's output open.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+# There is no window manager on the test display: windows that Wine leaves
+# to one make every hide and destroy wait two seconds for it.
+if [ -n "$xvfb_pid" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+fi
+
+"$@"
