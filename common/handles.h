@@ -1,0 +1,83 @@
+// Move-only owners for the system's handles and the runtime's heap blocks.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+// Owns one handle-like value; Traits names the empty value and the release.
+template <typename Traits>
+class UniqueResource {
+public:
+    using Value = typename Traits::Value;
+
+    UniqueResource() = default;
+    explicit UniqueResource(Value value) : value_(value) {}
+    ~UniqueResource() { reset(); }
+
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+
+    Value get() const { return value_; }
+    explicit operator bool() const { return Traits::IsValid(value_); }
+
+    Value release() { return std::exchange(value_, Traits::Empty()); }
+    void reset(Value value = Traits::Empty())
+    {
+        if (Traits::IsValid(value_))
+            Traits::Close(value_);
+        value_ = value;
+    }
+
+private:
+    Value value_ = Traits::Empty();
+};
+
+struct KernelHandleTraits {
+    using Value = HANDLE;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr && v != INVALID_HANDLE_VALUE; }
+    static void Close(Value v) { CloseHandle(v); }
+};
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+struct FindHandleTraits {
+    using Value = HANDLE;
+    static Value Empty() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Value v) { return v != INVALID_HANDLE_VALUE; }
+    static void Close(Value v) { FindClose(v); }
+};
+using FindHandle = UniqueResource<FindHandleTraits>;
+
+struct GdiObjectTraits {
+    using Value = HGDIOBJ;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { DeleteObject(v); }
+};
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+
+struct ModuleTraits {
+    using Value = HMODULE;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { FreeLibrary(v); }
+};
+using UniqueModule = UniqueResource<ModuleTraits>;
+
+// Blocks from malloc/realloc, as the library hands out text.
+struct FreeDeleter {
+    void operator()(void* p) const { free(p); }
+};
+template <typename T>
+using MallocPtr = std::unique_ptr<T, FreeDeleter>;
+using MallocText = MallocPtr<wchar_t>;
