@@ -1,0 +1,25 @@
+#include "app_state.h"
+
+#include "wide_text.h"
+
+wchar_t szConfigPath[MAX_PATH];
+HWND hMainDlg;
+ReportTable* pMainTable;
+ReportTable* pFilterTable;
+
+std::atomic<int> bModified;
+std::atomic<int> bExit;
+std::atomic<int> bRowsRemoved;
+
+wchar_t szScanFolder[MAX_PATH];
+RECT rcSizeSnapshot;
+
+int BuildConfigPath(const wchar_t* directory)
+{
+    const int written = FormatText(szConfigPath, MAX_PATH, L"%sconfig.ini", directory);
+    if (written < 0) {
+        szConfigPath[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,37 @@
+// aliasdesk: builds and edits the alias table of the Velkor launcher.
+#include "app_state.h"
+#include "cell_edit.h"
+#include "diagnostics.h"
+#include "main_dialog.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
+{
+    GetModuleDirectory(instance);
+    SetCurrentDirectoryW(szModuleDirectory); // history.dat resolves beside the program
+    if (!BuildConfigPath(szModuleDirectory)) {
+        MessageBoxW(nullptr, L"The program's folder path is too long.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+        return 1;
+    }
+
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    SuperclassListView();
+
+    HWND dlg = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
+    if (!dlg)
+        return 1;
+    ShowWindow(dlg, show);
+    UpdateWindow(dlg);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        if (!IsDialogMessageW(dlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}

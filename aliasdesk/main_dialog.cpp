@@ -1,0 +1,120 @@
+#include "main_dialog.h"
+
+#include "app_state.h"
+#include "cell_edit.h"
+#include "commands.h"
+#include "dialog_layout.h"
+#include "report_table.h"
+#include "resource.h"
+#include "workers.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+namespace {
+
+HICON hSmallIcon;
+bool bClosing;
+
+ReportTable* CreateTable(HWND dlg, int list_id)
+{
+    auto* table = static_cast<ReportTable*>(calloc(1, sizeof(ReportTable)));
+    if (!AttachReportTable(table, GetDlgItem(dlg, list_id)))
+        return nullptr;
+    AddColumn(table, L"alias");
+    AddColumn(table, L"parameter");
+    AddColumn(table, L"path");
+    return table;
+}
+
+void ResetSharedState(HWND dlg)
+{
+    hMainDlg = dlg;
+    bModified = 0;
+    bExit = 0;
+    bRowsRemoved = 0;
+    szScanFolder[0] = L'\0';
+    rcSizeSnapshot = RECT{};
+    bClosing = false;
+}
+
+BOOL OnInitDialog(HWND dlg)
+{
+    ResetSharedState(dlg);
+    SetDlgItemTextA(dlg, IDC_VERSION, "2.2.0.24");
+
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
+    hSmallIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT));
+    SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmallIcon));
+
+    HWND group = GetDlgItem(dlg, IDC_GROUP);
+    SetWindowLongPtrW(group, GWL_STYLE, GetWindowLongPtrW(group, GWL_STYLE) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+
+    pMainTable = CreateTable(dlg, IDC_MAIN_LIST);
+    pFilterTable = CreateTable(dlg, IDC_FILTER_LIST);
+
+    CheckDlgButton(dlg, IDC_MATCH_ALIAS, BST_CHECKED);
+    CheckDlgButton(dlg, IDC_MATCH_PATH, BST_UNCHECKED);
+    return TRUE;
+}
+
+// Everything the dialog holds goes here, whichever way it was closed.
+BOOL OnDestroy()
+{
+    FreeReportTable(pFilterTable);
+    pFilterTable = nullptr;
+    FreeReportTable(pMainTable);
+    pMainTable = nullptr;
+    RestoreListViewClass();
+    if (hSmallIcon) {
+        DestroyIcon(hSmallIcon);
+        hSmallIcon = nullptr;
+    }
+    hMainDlg = nullptr;
+    PostQuitMessage(0);
+    return TRUE;
+}
+
+} // namespace
+
+bool IsMainListShown(HWND dlg)
+{
+    return (GetWindowLongPtrW(GetDlgItem(dlg, IDC_MAIN_LIST), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void CloseMainDialog(HWND dlg)
+{
+    if (bClosing)
+        return;
+    bClosing = true;
+    StopWorkers();
+    DestroyWindow(dlg);
+}
+
+INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dlg);
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam), dlg);
+    case WM_WINDOWPOSCHANGING:
+        return OnWindowPosChanging(dlg);
+    case WM_SIZE:
+        return OnSize(dlg, wParam, lParam);
+    case WM_SIZING:
+        return OnSizing(reinterpret_cast<RECT*>(lParam));
+    case WM_NCHITTEST:
+        bRowsRemoved = 0; // the mouse over the dialog ends the repainting after a removal
+        return FALSE;
+    case WM_CLOSE:
+        CloseMainDialog(dlg);
+        return TRUE;
+    case WM_DESTROY:
+        return OnDestroy();
+    default:
+        return FALSE;
+    }
+}

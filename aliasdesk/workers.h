@@ -1,0 +1,25 @@
+// Worker threads of the alias editor. They are started with the runtime's
+// thread start; their handles are kept only so that closing can stop them
+// and wait for them before the tables go.
+#pragma once
+
+#include <windows.h>
+
+using WorkerBody = unsigned(__stdcall*)(void* argument);
+
+// Starts a worker; false when the thread could not be created.
+bool StartWorker(WorkerBody body, void* argument);
+
+// Set while closing waits for the workers: they stop at their next step.
+bool WorkerStopRequested();
+
+// Number of workers that have not ended yet.
+int RunningWorkerCount();
+
+// Asks every worker to stop and waits for all of them. Workers reach the
+// dialog with SendMessageW, so the wait keeps dispatching sent messages
+// (and only those: posted input waits until the close is done).
+void StopWorkers();
+
+// Waits the same way until every worker has ended, without asking them to stop.
+void WaitForWorkers();
