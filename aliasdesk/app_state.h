@@ -9,15 +9,15 @@ struct ReportTable;
 
 extern wchar_t szConfigPath[MAX_PATH]; // the program's directory followed by config.ini
 extern HWND hMainDlg;
-extern ReportTable* pMainTable;   // list 1012
+extern ReportTable* pMainTable; // list 1012
 extern ReportTable* pFilterTable; // list 1018
 
-extern std::atomic<int> bModified;    // there are unsaved changes
-extern std::atomic<int> bExit;        // the saver being started closes the dialog
+extern std::atomic<int> bModified; // there are unsaved changes
+extern std::atomic<int> bExit; // the saver being started closes the dialog
 extern std::atomic<int> bRowsRemoved; // rows were just removed; repaint rows while set
 
 extern wchar_t szScanFolder[MAX_PATH]; // the folder of the last Add, empty when none
-extern RECT rcSizeSnapshot;            // client rectangle before the current resize
+extern RECT rcSizeSnapshot; // client rectangle before the current resize
 
 // Builds szConfigPath from the program's directory; 0 when it does not fit.
 int BuildConfigPath(const wchar_t* directory);

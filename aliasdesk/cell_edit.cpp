@@ -22,14 +22,14 @@ int SuperclassListView()
         ShowMessage(L"Aready subclassed (superclassed)!\n");
         return 0;
     }
-    hClassReplacementWnd = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CAPTION | LVS_REPORT,
-                                           0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    hClassReplacementWnd = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CAPTION | LVS_REPORT, 0, 0, 0, 0,
+                                           nullptr, nullptr, nullptr, nullptr);
     if (!hClassReplacementWnd)
         return 0;
     const auto current = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hClassReplacementWnd, GCLP_WNDPROC));
     if (current != ListClassProc) {
-        pfnKeptListClassProc = reinterpret_cast<WNDPROC>(SetClassLongPtrW(
-            hClassReplacementWnd, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListClassProc)));
+        pfnKeptListClassProc = reinterpret_cast<WNDPROC>(
+            SetClassLongPtrW(hClassReplacementWnd, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListClassProc)));
     }
     return 1;
 }

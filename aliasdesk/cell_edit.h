@@ -10,7 +10,7 @@ struct ClickPoint {
 
 extern ClickPoint ptLastClick; // last left-button press in any list view, client coordinates
 extern int bEditing;
-extern int n_edit_row;    // -1 when no edit
+extern int n_edit_row; // -1 when no edit
 extern int n_edit_column; // -1 when no edit
 
 // Replaces the window procedure of the system's list-view class for the

@@ -8,36 +8,40 @@ namespace {
 constexpr int kMinWidth = 819;
 constexpr int kMinHeight = 753;
 
-// How a control follows the window: shares of dx and dy for its position and size.
+// How each control follows the window: multiples of dx and dy added to its
+// position and its size. Controls without a rule (the unused edit, the
+// windows inside the lists) are not touched.
 struct Rule {
+    int id;
     int move_x, move_y, grow_x, grow_y;
 };
 
-bool RuleFor(int id, Rule* rule)
+// clang-format off
+constexpr Rule kRules[] = {
+    // move right
+    {IDC_ADD, 1, 0, 0, 0}, {IDC_BROWSE, 1, 0, 0, 0}, {IDC_MATCH_ALIAS, 1, 0, 0, 0}, {IDC_MATCH_PATH, 1, 0, 0, 0},
+    // widen
+    {IDC_PATH, 0, 0, 1, 0}, {IDC_FILTER, 0, 0, 1, 0},
+    // widen and heighten
+    {IDC_MAIN_LIST, 0, 0, 1, 1}, {IDC_FILTER_LIST, 0, 0, 1, 1}, {IDC_GROUP, 0, 0, 1, 1},
+    // move down and widen
+    {IDC_PROGRESS, 0, 1, 1, 0},
+    // stay
+    {IDC_PATH_CAPTION, 0, 0, 0, 0},
+    // move right and down; -1 is every caption without an id
+    {IDC_OK, 1, 1, 0, 0}, {IDC_CLEAR, 1, 1, 0, 0}, {IDC_CANCEL, 1, 1, 0, 0}, {IDC_APPLY, 1, 1, 0, 0},
+    {IDC_REMOVE, 1, 1, 0, 0}, {IDC_RELOAD, 1, 1, 0, 0}, {IDC_COUNT, 1, 1, 0, 0}, {IDC_IGNORED, 1, 1, 0, 0},
+    {IDC_VERSION, 1, 1, 0, 0}, {IDC_STATUS, 1, 1, 0, 0}, {-1, 1, 1, 0, 0},
+};
+// clang-format on
+
+const Rule* RuleFor(int id)
 {
-    switch (id) {
-    case IDC_ADD: case IDC_BROWSE: case IDC_MATCH_ALIAS: case IDC_MATCH_PATH:
-        *rule = {1, 0, 0, 0};
-        return true;
-    case IDC_PATH: case IDC_FILTER:
-        *rule = {0, 0, 1, 0};
-        return true;
-    case IDC_MAIN_LIST: case IDC_FILTER_LIST: case IDC_GROUP:
-        *rule = {0, 0, 1, 1};
-        return true;
-    case IDC_PROGRESS:
-        *rule = {0, 1, 1, 0};
-        return true;
-    case IDC_PATH_CAPTION:
-        *rule = {0, 0, 0, 0};
-        return true;
-    case IDC_OK: case IDC_CLEAR: case IDC_CANCEL: case IDC_APPLY: case IDC_REMOVE: case IDC_RELOAD:
-    case IDC_COUNT: case IDC_IGNORED: case IDC_VERSION: case IDC_STATUS: case -1:
-        *rule = {1, 1, 0, 0};
-        return true;
-    default:
-        return false;
+    for (const Rule& rule : kRules) {
+        if (rule.id == id)
+            return &rule;
     }
+    return nullptr;
 }
 
 bool IsEmpty(const RECT& r)
@@ -50,16 +54,16 @@ bool IsEmpty(const RECT& r)
 BOOL CALLBACK LayoutChild(HWND child, LPARAM delta)
 {
     const auto* d = reinterpret_cast<const LayoutDelta*>(delta);
-    Rule rule;
-    if (!RuleFor(static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)), &rule))
+    const Rule* rule = RuleFor(static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)));
+    if (!rule)
         return TRUE;
 
     RECT r;
     GetWindowRect(child, &r);
-    POINT topLeft{r.left + rule.move_x * d->dx, r.top + rule.move_y * d->dy};
+    POINT topLeft{r.left + rule->move_x * d->dx, r.top + rule->move_y * d->dy};
     ScreenToClient(GetParent(child), &topLeft);
-    const int width = r.right - r.left + rule.grow_x * d->dx;
-    const int height = r.bottom - r.top + rule.grow_y * d->dy;
+    const int width = r.right - r.left + rule->grow_x * d->dx;
+    const int height = r.bottom - r.top + rule->grow_y * d->dy;
     MoveWindow(child, topLeft.x, topLeft.y, width, height, TRUE);
     if (IsWindowVisible(child)) {
         InvalidateRect(child, nullptr, TRUE);

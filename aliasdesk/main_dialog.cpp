@@ -45,8 +45,8 @@ BOOL OnInitDialog(HWND dlg)
     SetDlgItemTextA(dlg, IDC_VERSION, "2.2.0.24");
 
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
-    hSmallIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT));
+    hSmallIcon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT));
     SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmallIcon));
 
     HWND group = GetDlgItem(dlg, IDC_GROUP);

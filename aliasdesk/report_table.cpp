@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr int kTextStep = MAX_PATH;           // cell buffers grow by one path length
-constexpr int kMaxTextCapacity = 1 << 24;     // a cell never needs more; stops runaway growth
+constexpr int kTextStep = MAX_PATH; // cell buffers grow by one path length
+constexpr int kMaxTextCapacity = 1 << 24; // a cell never needs more; stops runaway growth
 constexpr DWORD kExtendedStyleMask = 0x14020; // full-row select, label tips, double buffer
 constexpr DWORD kExtendedStyles = 0x1C03D;
 
@@ -24,9 +24,9 @@ SetWindowThemeFn SetWindowThemeEntry()
 {
     static const SetWindowThemeFn entry = [] {
         HMODULE module = LoadLibraryW(L"uxtheme.dll");
-        return module ? reinterpret_cast<SetWindowThemeFn>(
-                            reinterpret_cast<void*>(GetProcAddress(module, "SetWindowTheme")))
-                      : nullptr;
+        return module
+            ? reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(module, "SetWindowTheme")))
+            : nullptr;
     }();
     return entry;
 }
@@ -43,8 +43,7 @@ LRESULT WidenColumn(ReportTable* table, int column, const wchar_t* text)
     const int wanted = StringWidth(table->window, text) + 10;
     std::atomic_ref<int> width(table->columns[column].width);
     int seen = width.load();
-    while (wanted > seen && !width.compare_exchange_weak(seen, wanted)) {
-    }
+    while (wanted > seen && !width.compare_exchange_weak(seen, wanted)) { }
     const int set = width.load() & 0xFFFF;
     return SendMessageW(table->window, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(set, 0));
 }
@@ -109,8 +108,8 @@ int AddColumn(ReportTable* table, const wchar_t* header)
 
     // The record comes first, so that every column of the control has one.
     const int position = table->column_count;
-    auto* grown = static_cast<ColumnInfo*>(
-        realloc(table->columns, static_cast<size_t>(position + 1) * sizeof(ColumnInfo)));
+    auto* grown =
+        static_cast<ColumnInfo*>(realloc(table->columns, static_cast<size_t>(position + 1) * sizeof(ColumnInfo)));
     if (!grown) {
         ShowMessage(L"Could not alloc memory for column items");
         return 0;

@@ -8,16 +8,15 @@
 #include <utility>
 
 // Owns one handle-like value; Traits names the empty value and the release.
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using Value = typename Traits::Value;
 
     UniqueResource() = default;
-    explicit UniqueResource(Value value) : value_(value) {}
+    explicit UniqueResource(Value value) : value_(value) { }
     ~UniqueResource() { reset(); }
 
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) { }
     UniqueResource& operator=(UniqueResource&& other) noexcept
     {
         if (this != &other)
@@ -78,6 +77,5 @@ using UniqueModule = UniqueResource<ModuleTraits>;
 struct FreeDeleter {
     void operator()(void* p) const { free(p); }
 };
-template <typename T>
-using MallocPtr = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using MallocPtr = std::unique_ptr<T, FreeDeleter>;
 using MallocText = MallocPtr<wchar_t>;

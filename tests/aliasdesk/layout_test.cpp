@@ -7,10 +7,10 @@
 
 namespace {
 
-const int kAllIds[] = {IDC_PATH, IDC_BROWSE, IDC_ADD, IDC_FILTER, IDC_MATCH_ALIAS, IDC_MATCH_PATH, IDC_MAIN_LIST,
-                       IDC_UNUSED_EDIT, IDC_REMOVE, IDC_CLEAR, IDC_RELOAD, IDC_APPLY, IDC_CANCEL, IDC_OK, IDC_GROUP,
-                       IDC_COUNT, IDC_IGNORED, IDC_VERSION, IDC_STATUS, IDC_PATH_CAPTION, IDC_FILTER_LIST,
-                       IDC_PROGRESS};
+const int kAllIds[] = {IDC_PATH,      IDC_BROWSE,       IDC_ADD,         IDC_FILTER,  IDC_MATCH_ALIAS, IDC_MATCH_PATH,
+                       IDC_MAIN_LIST, IDC_UNUSED_EDIT,  IDC_REMOVE,      IDC_CLEAR,   IDC_RELOAD,      IDC_APPLY,
+                       IDC_CANCEL,    IDC_OK,           IDC_GROUP,       IDC_COUNT,   IDC_IGNORED,     IDC_VERSION,
+                       IDC_STATUS,    IDC_PATH_CAPTION, IDC_FILTER_LIST, IDC_PROGRESS};
 
 // Every child of the dialog by its position in the child order (statics
 // without an id share -1), with its rectangle in dialog client coordinates.

@@ -1,7 +1,7 @@
 #include "app_state.h"
-#include "dialog_template.h"
 #include "cell_edit.h"
 #include "dialog_fixture.h"
+#include "dialog_template.h"
 #include "main_dialog.h"
 #include "pump.h"
 #include "report_table.h"
@@ -58,8 +58,8 @@ struct ControlSpec {
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_FLAT | BS_PUSHBUTTON;
 constexpr DWORD kEdit = WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kRadio = WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON;
-constexpr DWORD kList = WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_EDITLABELS |
-                        LVS_ALIGNLEFT;
+constexpr DWORD kList =
+    WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_EDITLABELS | LVS_ALIGNLEFT;
 constexpr DWORD kLabel = WS_VISIBLE | WS_GROUP | SS_LEFT;
 
 const ControlSpec kControls[] = {
@@ -102,9 +102,9 @@ TEST(MainDialogResource, IsLaidOutAsTheTableSays)
     EXPECT_EQ(L"Velkor - Add", dialog.title);
     EXPECT_EQ(537, dialog.cx);
     EXPECT_EQ(441, dialog.cy);
-    EXPECT_EQ(static_cast<DWORD>(WS_OVERLAPPEDWINDOW | DS_CENTER | DS_SETFOREGROUND | DS_3DLOOK | DS_FIXEDSYS |
-                                 DS_SETFONT),
-              dialog.style);
+    EXPECT_EQ(
+        static_cast<DWORD>(WS_OVERLAPPEDWINDOW | DS_CENTER | DS_SETFOREGROUND | DS_3DLOOK | DS_FIXEDSYS | DS_SETFONT),
+        dialog.style);
     EXPECT_EQ(L"MS Shell Dlg", dialog.font);
     EXPECT_EQ(8, dialog.point_size);
 

@@ -59,8 +59,12 @@ TEST(DebugPrint, WorksFromAnyThread)
 {
     DebugCapture capture;
     HANDLE thread = CreateThread(
-        nullptr, 0, [](void*) -> DWORD { DebugPrint(L"leave thread, n_thread_id = %d\n", 7); return 0; }, nullptr, 0,
-        nullptr);
+        nullptr, 0,
+        [](void*) -> DWORD {
+            DebugPrint(L"leave thread, n_thread_id = %d\n", 7);
+            return 0;
+        },
+        nullptr, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     const auto lines = capture.Lines();

@@ -94,7 +94,8 @@ TEST_F(AliasdeskProgram, CloseBoxEndsWithCodeZero)
 
 TEST_F(AliasdeskProgram, CancelEndsWithCodeZero)
 {
-    PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg_, kCancel)));
+    PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dlg_, kCancel)));
     EXPECT_EQ(0u, program_->WaitForExit());
 }
 

@@ -4,7 +4,7 @@ namespace {
 
 class Reader {
 public:
-    explicit Reader(const BYTE* p) : p_(p), start_(p) {}
+    explicit Reader(const BYTE* p) : p_(p), start_(p) { }
 
     WORD Word()
     {
@@ -49,12 +49,18 @@ private:
 
 std::wstring PredefinedClass(const std::wstring& name)
 {
-    if (name == L"#128") return L"Button";
-    if (name == L"#129") return L"Edit";
-    if (name == L"#130") return L"Static";
-    if (name == L"#131") return L"ListBox";
-    if (name == L"#132") return L"ScrollBar";
-    if (name == L"#133") return L"ComboBox";
+    if (name == L"#128")
+        return L"Button";
+    if (name == L"#129")
+        return L"Edit";
+    if (name == L"#130")
+        return L"Static";
+    if (name == L"#131")
+        return L"ListBox";
+    if (name == L"#132")
+        return L"ScrollBar";
+    if (name == L"#133")
+        return L"ComboBox";
     return name;
 }
 

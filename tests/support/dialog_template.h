@@ -13,7 +13,7 @@ struct TemplateItem {
     DWORD style = 0;
     short x = 0, y = 0, cx = 0, cy = 0;
     int id = 0;
-    std::wstring cls;  // predefined classes by name: Button, Edit, Static, ...
+    std::wstring cls; // predefined classes by name: Button, Edit, Static, ...
     std::wstring text;
 };
 

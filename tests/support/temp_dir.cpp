@@ -16,7 +16,7 @@ TempDir::TempDir(const std::wstring& suffix)
     GetTempPathW(MAX_PATH, base);
     for (;;) {
         path_ = std::wstring(base) + L"velkor-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(counter++) + suffix;
+            std::to_wstring(counter++) + suffix;
         if (CreateDirectoryW(path_.c_str(), nullptr))
             return;
         if (GetLastError() != ERROR_ALREADY_EXISTS) {

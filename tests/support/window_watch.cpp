@@ -53,8 +53,7 @@ HWND FindProcessDialog(const std::wstring& title, HWND excluded)
     return search.found;
 }
 
-WindowWatcher::WindowWatcher(std::wstring title, std::function<void(HWND)> answer, HWND excluded,
-                             DWORD guard_ms)
+WindowWatcher::WindowWatcher(std::wstring title, std::function<void(HWND)> answer, HWND excluded, DWORD guard_ms)
     : thread_(&WindowWatcher::Watch, this, std::move(title), std::move(answer), excluded, guard_ms)
 {
 }
