@@ -6,3 +6,17 @@ bool RunningUnderWine()
 {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
+
+std::wstring ProgramDir()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    *wcsrchr(path, L'\\') = L'\0';
+    return path;
+}
+
+std::wstring FixturesDir()
+{
+    std::wstring dir = ProgramDir();
+    return dir.substr(0, dir.rfind(L'\\')) + L"\\fixtures";
+}

@@ -1,5 +1,14 @@
 // What the tests need to know about the platform they run on.
 #pragma once
 
+#include <string>
+
 // True under Wine, which differs from Windows in a few documented places.
 bool RunningUnderWine();
+
+// The folder of the running test program, without a trailing backslash.
+std::wstring ProgramDir();
+
+// Folders that the build prepares for the tests from outside (for example
+// links that a Windows program cannot make under Wine): ProgramDir()\..\fixtures.
+std::wstring FixturesDir();

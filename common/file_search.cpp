@@ -1,0 +1,120 @@
+#include "file_search.h"
+
+#include "handles.h"
+#include "wide_text.h"
+
+#include <windows.h>
+
+namespace {
+
+// What a folder is, whatever path leads to it: links to folders report the
+// identity of their target.
+struct FolderId {
+    DWORD volume = 0;
+    DWORD index_high = 0;
+    DWORD index_low = 0;
+    bool known = false;
+};
+
+struct Ancestor {
+    FolderId id;
+    const Ancestor* parent;
+};
+
+struct Walk {
+    const wchar_t* pattern;
+    FoundFileCallback callback;
+    SearchStopQuery stop;
+};
+
+FolderId IdentifyFolder(const wchar_t* path)
+{
+    FolderId id;
+    UniqueHandle folder(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (folder && GetFileInformationByHandle(folder.get(), &info)) {
+        id.volume = info.dwVolumeSerialNumber;
+        id.index_high = info.nFileIndexHigh;
+        id.index_low = info.nFileIndexLow;
+        id.known = true;
+    }
+    return id;
+}
+
+bool IsAncestor(const FolderId& id, const Ancestor* chain)
+{
+    if (!id.known)
+        return false;
+    for (; chain; chain = chain->parent) {
+        const FolderId& a = chain->id;
+        if (a.known && a.volume == id.volume && a.index_high == id.index_high && a.index_low == id.index_low)
+            return true;
+    }
+    return false;
+}
+
+bool IsEnterable(const WIN32_FIND_DATAW& entry)
+{
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    const wchar_t* name = entry.cFileName;
+    if (wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
+        return false;
+    return name[0] != L'$' && name[0] != L'{';
+}
+
+bool Stopped(const Walk& walk)
+{
+    return walk.stop && walk.stop();
+}
+
+// Calls visit(entry) for every entry of directory\pattern; false once the
+// walk has been asked to stop or visit says so.
+template <typename Visit>
+bool ForEachEntry(const wchar_t* directory, const wchar_t* pattern, const Walk& walk, Visit visit)
+{
+    wchar_t query[MAX_PATH] = {};
+    if (FormatText(query, MAX_PATH, L"%s\\%s", directory, pattern) < 0)
+        return true; // does not fit: skipped rather than cut
+    WIN32_FIND_DATAW entry;
+    FindHandle search(FindFirstFileW(query, &entry));
+    if (!search)
+        return true;
+    do {
+        if (Stopped(walk) || !visit(entry))
+            return false;
+    } while (FindNextFileW(search.get(), &entry));
+    return true;
+}
+
+bool SearchFolder(wchar_t* directory, const Walk& walk, const Ancestor* ancestors)
+{
+    const bool go_on = ForEachEntry(directory, walk.pattern, walk, [&](WIN32_FIND_DATAW& entry) {
+        walk.callback(directory, entry.cFileName);
+        return true;
+    });
+    if (!go_on)
+        return false;
+
+    return ForEachEntry(directory, L"*", walk, [&](const WIN32_FIND_DATAW& entry) {
+        if (!IsEnterable(entry))
+            return true;
+        wchar_t subfolder[MAX_PATH] = {};
+        if (FormatText(subfolder, MAX_PATH, L"%s\\%s", directory, entry.cFileName) < 0)
+            return true;
+        const Ancestor self{IdentifyFolder(subfolder), ancestors};
+        return IsAncestor(self.id, ancestors) || SearchFolder(subfolder, walk, &self);
+    });
+}
+
+} // namespace
+
+void SearchFiles(wchar_t* directory, const wchar_t* pattern, FoundFileCallback callback, SearchStopQuery stop)
+{
+    if (!directory || !pattern || !callback)
+        return;
+    const Walk walk{pattern, callback, stop};
+    const Ancestor top{IdentifyFolder(directory), nullptr};
+    SearchFolder(directory, walk, &top);
+}

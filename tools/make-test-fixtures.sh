@@ -1,0 +1,20 @@
+#!/bin/sh
+# Prepares, from the Linux side, folders that a Windows program cannot make
+# under Wine (its CreateSymbolicLinkW makes nothing): directory links that
+# lead back up the tree. Wine shows them to programs as folders.
+# Usage: tools/make-test-fixtures.sh DIR
+set -eu
+dir=$1
+rm -rf "$dir"
+mkdir -p "$dir/loop/sub"
+: >"$dir/loop/top.exe"
+: >"$dir/loop/sub/inner.exe"
+ln -s .. "$dir/loop/sub/back"
+ln -s . "$dir/loop/sub/self"
+
+# A drive whose root holds nothing else, for names as long as a path allows.
+# Wine resolves drive letters through the prefix's dosdevices links only.
+mkdir -p "$dir/qdrive"
+if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX/dosdevices" ]; then
+    ln -sfn "$dir/qdrive" "$WINEPREFIX/dosdevices/q:"
+fi
