@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "app_state.h"
+#include "folder_scan.h"
 #include "main_dialog.h"
 #include "report_table.h"
 #include "resource.h"
@@ -76,6 +77,9 @@ void MatchBy(HWND dlg, int checked, int unchecked)
 BOOL OnCommand(int id, HWND dlg)
 {
     switch (id) {
+    case IDC_ADD:
+        StartScan(dlg);
+        return TRUE;
     case IDC_BROWSE:
         Browse(dlg);
         return TRUE;

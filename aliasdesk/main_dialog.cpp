@@ -109,6 +109,9 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
     case WM_NCHITTEST:
         bRowsRemoved = 0; // the mouse over the dialog ends the repainting after a removal
         return FALSE;
+    case WM_RUN_ON_DIALOG:
+        SetWindowLongPtrW(dlg, DWLP_MSGRESULT, RunDialogStep(wParam, lParam));
+        return TRUE;
     case WM_CLOSE:
         CloseMainDialog(dlg);
         return TRUE;

@@ -201,6 +201,13 @@ int GetCellText(const ReportTable* table, int row, int column, wchar_t** text)
     }
 }
 
+MallocText CellText(const ReportTable* table, int row, int column)
+{
+    wchar_t* text = nullptr;
+    GetCellText(table, row, column, &text);
+    return MallocText(text);
+}
+
 int FindAlias(const wchar_t* alias, int start_row)
 {
     if (!alias || !pMainTable || !pMainTable->window)

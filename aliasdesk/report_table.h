@@ -2,6 +2,8 @@
 // their widest text and never shrink, and row and cell access by message.
 #pragma once
 
+#include "handles.h"
+
 #include <windows.h>
 
 struct ColumnInfo {
@@ -29,6 +31,9 @@ int ReadCellText(const ReportTable* table, int row, int column, wchar_t** buffer
 
 // Fetches a cell into a fresh buffer; the caller frees *text with free().
 int GetCellText(const ReportTable* table, int row, int column, wchar_t** text);
+
+// GetCellText into an owner; null when the table has no window.
+MallocText CellText(const ReportTable* table, int row, int column);
 
 // These two always work on the main table.
 int FindAlias(const wchar_t* alias, int start_row);

@@ -1,5 +1,6 @@
 #include "workers.h"
 
+#include "app_state.h"
 #include "handles.h"
 
 #include <process.h>
@@ -80,4 +81,17 @@ void StopWorkers()
     stop_requested = true;
     WaitForWorkers();
     stop_requested = false;
+}
+
+LRESULT RunOnDialogThread(DialogStep step, void* context)
+{
+    HWND dlg = hMainDlg;
+    if (!dlg || GetWindowThreadProcessId(dlg, nullptr) == GetCurrentThreadId())
+        return step(context);
+    return SendMessageW(dlg, WM_RUN_ON_DIALOG, reinterpret_cast<WPARAM>(step), reinterpret_cast<LPARAM>(context));
+}
+
+LRESULT RunDialogStep(WPARAM step, LPARAM context)
+{
+    return reinterpret_cast<DialogStep>(step)(reinterpret_cast<void*>(context));
 }

@@ -23,3 +23,22 @@ void StopWorkers();
 
 // Waits the same way until every worker has ended, without asking them to stop.
 void WaitForWorkers();
+
+// Sent to the main dialog to run a step on its thread (see RunOnDialogThread).
+constexpr UINT WM_RUN_ON_DIALOG = WM_APP + 1;
+
+using DialogStep = LRESULT (*)(void* context);
+
+// Runs step(context) on the thread that owns the main dialog and returns its
+// answer (0 when there is no dialog to run it). A worker's step made of
+// several list operations thus runs whole, between the dialog's own messages,
+// and costs one cross-thread message instead of one per operation.
+LRESULT RunOnDialogThread(DialogStep step, void* context);
+
+template <typename Step> LRESULT RunOnDialogThread(Step& step)
+{
+    return RunOnDialogThread([](void* context) -> LRESULT { return (*static_cast<Step*>(context))(); }, &step);
+}
+
+// The main dialog's handler of WM_RUN_ON_DIALOG.
+LRESULT RunDialogStep(WPARAM step, LPARAM context);

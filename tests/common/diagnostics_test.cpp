@@ -14,18 +14,10 @@
 
 namespace {
 
-std::wstring ModuleDir()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *wcsrchr(path, L'\\') = L'\0';
-    return path;
-}
-
 // Loads a copy of the probe module from the given path and asks for its directory.
 std::wstring DirectoryOfModuleAt(const std::wstring& path, int* result)
 {
-    EXPECT_TRUE(CopyFileW((ModuleDir() + L"\\probe_module.dll").c_str(), path.c_str(), FALSE)) << path;
+    EXPECT_TRUE(CopyFileW((ProgramDir() + L"\\probe_module.dll").c_str(), path.c_str(), FALSE)) << path;
     HMODULE module = LoadLibraryW(path.c_str());
     EXPECT_NE(nullptr, module);
     wchar_t buffer[MAX_PATH] = {};
@@ -153,14 +145,14 @@ TEST(GetModuleDirectory, CutsATruncatedPathAtItsLastBackslash)
     wchar_t buffer[5] = {L'#', L'#', L'#', L'#', L'#'};
     // The drive and one more character fit; the system truncates, the cut keeps the drive.
     EXPECT_EQ(4, GetModuleDirectory(nullptr, buffer, 5));
-    EXPECT_EQ(ModuleDir().substr(0, 3), buffer);
+    EXPECT_EQ(ProgramDir().substr(0, 3), buffer);
 }
 
 TEST(GetModuleDirectory, OneArgumentFormFillsTheProgramBuffer)
 {
     szModuleDirectory[0] = L'\0';
     const int result = GetModuleDirectory(nullptr);
-    const std::wstring expected = ModuleDir() + L"\\";
+    const std::wstring expected = ProgramDir() + L"\\";
     EXPECT_EQ(expected, szModuleDirectory);
     EXPECT_EQ(static_cast<int>(expected.size()) + 1, result);
 }

@@ -1,5 +1,6 @@
 // The real aliasdesk.exe, copied into a folder of its own and driven from
 // this process: what only the real start-up shows.
+#include "platform.h"
 #include "remote_process.h"
 #include "temp_dir.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -109,3 +111,95 @@ TEST(AliasdeskImage, BindsThemeAndCompositionLibrariesOnlyOnFirstUse)
 }
 
 } // namespace
+
+namespace {
+
+constexpr int kAdd = 1002, kCount = 1008;
+
+struct ModelRow {
+    std::wstring alias, path;
+};
+
+// An independent model of the scan, for comparing the program with: the
+// same walk order and the alias rules, kept in a map instead of a list view.
+class ScanModel {
+public:
+    void Walk(std::wstring directory)
+    {
+        directory = Lower(directory);
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((directory + L"\\*.exe").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do
+                Found(directory, entry.cFileName);
+            while (FindNextFileW(search, &entry));
+            FindClose(search);
+        }
+        search = FindFirstFileW((directory + L"\\*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            const std::wstring name = entry.cFileName;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L".." &&
+                name[0] != L'$' && name[0] != L'{' && directory.size() + 1 + name.size() < MAX_PATH)
+                Walk(directory + L"\\" + name);
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+
+    std::vector<ModelRow> rows;
+
+private:
+    void Found(const std::wstring& directory, const std::wstring& file)
+    {
+        const std::wstring name = Lower(file);
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, L".exe") != 0)
+            return;
+        const std::wstring stem = name.substr(0, std::min<size_t>(name.size() - 4, 250));
+        std::wstring alias = stem;
+        for (int counter = 0;; ++counter) {
+            auto first = first_row_.find(alias);
+            if (first == first_row_.end())
+                break;
+            if (rows[first->second].path.compare(0, directory.size(), directory) == 0)
+                return; // listed already
+            alias = stem + L"_#" + std::to_wstring(counter);
+        }
+        const std::wstring path = directory + L"\\" + name;
+        if (path.size() >= MAX_PATH)
+            return;
+        first_row_.emplace(alias, rows.size());
+        rows.push_back({alias, path});
+    }
+
+    std::map<std::wstring, size_t> first_row_;
+};
+
+} // namespace
+
+TEST_F(AliasdeskProgram, ScanningTheWindowsFolderListsWhatAnIndependentWalkFinds)
+{
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    ScanModel model;
+    model.Walk(windows);
+    ASSERT_GT(model.rows.size(), 10u);
+
+    SendMessageW(GetDlgItem(dlg_, kPath), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(windows));
+    PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kAdd, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg_, kAdd)));
+    const ULONGLONG deadline = GetTickCount64() + 120000;
+    while (GetTickCount64() < deadline &&
+           !(WindowText(GetDlgItem(dlg_, kStatus)) == L"Finished!" && IsWindowEnabled(GetDlgItem(dlg_, kAdd))))
+        Sleep(50);
+    ASSERT_EQ(L"Finished!", WindowText(GetDlgItem(dlg_, kStatus)));
+
+    HWND list = GetDlgItem(dlg_, kMainList);
+    ASSERT_EQ(static_cast<int>(model.rows.size()), program_->RowCount(list));
+    for (int i = 0; i < program_->RowCount(list); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(model.rows[i].alias, program_->Cell(list, i, 0));
+        EXPECT_EQ(L"", program_->Cell(list, i, 1));
+        EXPECT_EQ(model.rows[i].path, program_->Cell(list, i, 2));
+    }
+    EXPECT_EQ(std::to_wstring(model.rows.size()), WindowText(GetDlgItem(dlg_, kCount)));
+}

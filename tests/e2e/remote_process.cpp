@@ -35,14 +35,6 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-std::wstring ProgramDir()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *wcsrchr(path, L'\\') = L'\0';
-    return path;
-}
-
 RemoteProgram::RemoteProgram(const std::wstring& exe, const std::wstring& current_dir, const wchar_t* environment)
 {
     STARTUPINFOW startup{};

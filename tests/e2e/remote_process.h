@@ -44,4 +44,3 @@ private:
 };
 
 std::wstring WindowText(HWND window);
-std::wstring ProgramDir(); // the folder of the running test program
