@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <optional>
@@ -358,23 +359,6 @@ TEST(TextMeasurement, AWindowWithoutContextGivesZero)
     RECT rect{1, 2, 3, 4};
     EXPECT_EQ(0, GetAlignedTextRect(gone, kSample, 5, &rect));
     ExpectRect(rect, 1, 2, 3, 4);
-}
-
-TEST(TextMeasurement, WorksFromAnotherThread)
-{
-    OwnedWindow label = MakeControl(L"STATIC", SS_CENTER, 300);
-    int width = -1;
-    int height = -1;
-    RECT rect{};
-    std::thread([&] {
-        width = GetTextWidth(label.get(), kSample);
-        height = GetLineHeight(label.get());
-        GetAlignedTextRect(label.get(), kSample, 10, &rect);
-    }).join();
-    EXPECT_EQ(GetTextWidth(label.get(), kSample), width);
-    EXPECT_EQ(GetLineHeight(label.get()), height);
-    const RECT expected = AlignedRect(label.get(), kSample, 10);
-    EXPECT_TRUE(EqualRect(&expected, &rect));
 }
 
 // The three alignments on a 300 pixel wide client area: the text is measured
