@@ -73,6 +73,36 @@ struct ModuleTraits {
 };
 using UniqueModule = UniqueResource<ModuleTraits>;
 
+struct GlobalMemoryTraits {
+    using Value = HGLOBAL;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { GlobalFree(v); }
+};
+// Released with release() once the clipboard has taken it.
+using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
+
+// A window's device context from GetDC (null window: the screen's), given
+// back to the same window.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) { }
+    ~WindowDc()
+    {
+        if (dc_)
+            ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
 // Blocks from malloc/realloc, as the library hands out text.
 struct FreeDeleter {
     void operator()(void* p) const { free(p); }

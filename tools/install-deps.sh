@@ -15,6 +15,7 @@ declare -A needed=(
     [xwininfo]=x11-utils
     [import]=imagemagick
     [python3]=python3
+    [g++]=g++
 )
 packages=()
 for cmd in "${!needed[@]}"; do
@@ -23,6 +24,15 @@ done
 # 64-bit Wine and GoogleTest's sources are files, not commands.
 [ -e /usr/lib/wine/wine64 ] || packages+=(wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || packages+=(googletest)
+# The native sanitizer run links the host compiler's ASan and UBSan runtimes.
+if command -v g++ >/dev/null 2>&1; then
+    for runtime in libasan.so libubsan.so; do
+        if [ ! -e "$(g++ -print-file-name=$runtime)" ]; then
+            packages+=("libgcc-$(g++ -dumpversion | cut -d. -f1)-dev")
+            break
+        fi
+    done
+fi
 
 if [ ${#packages[@]} -eq 0 ]; then
     exit 0
