@@ -527,6 +527,19 @@ TEST_F(IsKeyDownTest, ReportsAKeyOnlyWhileItIsDown)
     EXPECT_EQ(0, IsKeyDown(VK_F13));
 }
 
+// The logical buttons that IsKeyDown reports down: "LRM", '-' for each one up.
+std::string LogicalButtonsDown()
+{
+    std::string down = "---";
+    if (IsKeyDown(VK_LBUTTON))
+        down[0] = 'L';
+    if (IsKeyDown(VK_RBUTTON))
+        down[1] = 'R';
+    if (IsKeyDown(VK_MBUTTON))
+        down[2] = 'M';
+    return down;
+}
+
 TEST_F(IsKeyDownTest, NamesTheLogicalButtonsWhenTheSystemSwapsThem)
 {
     {
@@ -534,24 +547,19 @@ TEST_F(IsKeyDownTest, NamesTheLogicalButtonsWhenTheSystemSwapsThem)
         ASSERT_NE(0, GetSystemMetrics(SM_SWAPBUTTON));
         // The physical left button carries the secondary (right) button.
         ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTDOWN, VK_LBUTTON, true));
-        EXPECT_EQ(1, IsKeyDown(VK_RBUTTON));
-        EXPECT_EQ(0, IsKeyDown(VK_LBUTTON));
+        EXPECT_EQ("-R-", LogicalButtonsDown());
         ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP, VK_LBUTTON, false));
-        EXPECT_EQ(0, IsKeyDown(VK_RBUTTON));
+        EXPECT_EQ("---", LogicalButtonsDown());
 
         ASSERT_TRUE(SendMouse(MOUSEEVENTF_MIDDLEDOWN, VK_MBUTTON, true));
-        EXPECT_EQ(1, IsKeyDown(VK_MBUTTON));
-        EXPECT_EQ(0, IsKeyDown(VK_LBUTTON));
-        EXPECT_EQ(0, IsKeyDown(VK_RBUTTON));
+        EXPECT_EQ("--M", LogicalButtonsDown());
         ASSERT_TRUE(SendMouse(MOUSEEVENTF_MIDDLEUP, VK_MBUTTON, false));
-        EXPECT_EQ(0, IsKeyDown(VK_MBUTTON));
     }
     EXPECT_EQ(0, GetSystemMetrics(SM_SWAPBUTTON));
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTDOWN, VK_LBUTTON, true));
-    EXPECT_EQ(1, IsKeyDown(VK_LBUTTON));
-    EXPECT_EQ(0, IsKeyDown(VK_RBUTTON));
+    EXPECT_EQ("L--", LogicalButtonsDown());
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP, VK_LBUTTON, false));
-    EXPECT_EQ(0, IsKeyDown(VK_LBUTTON));
+    EXPECT_EQ("---", LogicalButtonsDown());
 }
 
 using ProbeCallsProc = LONG (*)();
