@@ -65,6 +65,15 @@ struct GdiObjectTraits {
 };
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 
+// Device contexts made with CreateCompatibleDC or CreateDC (not GetDC's).
+struct DcTraits {
+    using Value = HDC;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { DeleteDC(v); }
+};
+using UniqueDc = UniqueResource<DcTraits>;
+
 struct ModuleTraits {
     using Value = HMODULE;
     static Value Empty() { return nullptr; }
