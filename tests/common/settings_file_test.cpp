@@ -78,6 +78,7 @@ protected:
 std::wstring MakeDirOfLength(const std::wstring& base, size_t length)
 {
     std::wstring path = base;
+    CreateDirectoryW(base.c_str(), nullptr);
     while (path.size() + 1 < length) {
         const size_t remaining = length - 1 - path.size(); // a backslash and a name
         const size_t name = remaining > 201 ? 150 : remaining - 1;
@@ -119,37 +120,31 @@ TEST_F(SettingsFileTest, InitSettingsPathPutsTheFileBesideTheModule)
     EXPECT_EQ(ModuleDir() + L"\\settings.ini", SettingsPath);
 }
 
-TEST_F(SettingsFileTest, AFolderJustShortEnoughStillHoldsTheFile)
+TEST_F(SettingsFileTest, TheSettingsPathMustFitInMaxPath)
 {
     // 247 characters and "settings.ini" make 259, the most a path may have.
-    const std::wstring dir = MakeDirOfLength(dir_.path(), 247);
-    ASSERT_EQ(247u, dir.size());
+    const std::wstring fits = MakeDirOfLength(dir_.path() + L"\\fits", 247);
+    ASSERT_EQ(247u, fits.size());
     bool loaded = false;
-    EXPECT_EQ(1, InitFromModuleIn(dir, L"p.dll", &loaded));
+    EXPECT_EQ(1, InitFromModuleIn(fits, L"p.dll", &loaded));
     ASSERT_TRUE(loaded);
-    EXPECT_EQ(dir + L"settings.ini", SettingsPath);
-    EXPECT_EQ(259, lstrlenW(SettingsPath));
+    EXPECT_EQ(fits + L"settings.ini", SettingsPath);
     EXPECT_NE(0, WriteSettingInt(L"aspect", L"alpha", 9));
     EXPECT_EQ(9, ReadSettingInt(L"aspect", L"alpha"));
-}
 
-TEST_F(SettingsFileTest, AFolderTooLongForTheFileLeavesNoPathAndWritesNothing)
-{
-    // The module's own path fits in MAX_PATH; "settings.ini" beside it does not.
-    const std::wstring dir = MakeDirOfLength(dir_.path(), 250);
-    ASSERT_EQ(250u, dir.size());
-    bool loaded = false;
-    EXPECT_EQ(0, InitFromModuleIn(dir, L"p.dll", &loaded));
+    // Three more: the module's own path still fits, "settings.ini" beside it does not.
+    const std::wstring too_long = MakeDirOfLength(dir_.path() + L"\\long", 250);
+    ASSERT_EQ(250u, too_long.size());
+    EXPECT_EQ(0, InitFromModuleIn(too_long, L"p.dll", &loaded));
     ASSERT_TRUE(loaded);
     EXPECT_STREQ(L"", SettingsPath);
-
     EXPECT_EQ(0, WriteSettingString(L"aspect", L"color", L"1"));
     EXPECT_EQ(0, WriteSettingInt(L"aspect", L"color", 1));
     EXPECT_EQ(7, ReadSettingIntDefault(L"aspect", L"color", 7));
     wchar_t text[8] = L"#######";
     EXPECT_EQ(3u, ReadSettingString(L"aspect", L"color", text, 8, L"def"));
     EXPECT_STREQ(L"def", text);
-    EXPECT_EQ(0, FileExists((L"\\\\?\\" + dir + L"settings.ini").c_str()));
+    EXPECT_EQ(0, FileExists((L"\\\\?\\" + too_long + L"settings.ini").c_str()));
 }
 
 TEST_F(SettingsFileTest, AModulePathLongerThanMaxPathIsNotCutToSomeOtherFolder)

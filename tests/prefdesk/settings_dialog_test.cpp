@@ -3,35 +3,20 @@
 #include "pump.h"
 #include "resource.h"
 #include "settings_fixture.h"
+#include "transparency.h"
 
 #include <commctrl.h>
 
 #include <string>
+#include <utility>
 
 namespace {
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-// The resource table of the dialog: id, class, text, style besides WS_CHILD,
-// and x, y, width, height in dialog units, in template order.
-struct ControlSpec {
-    int id;
-    const wchar_t* cls;
-    const wchar_t* text;
-    DWORD style;
-    short x, y, cx, cy;
-};
 
 constexpr DWORD kShown = WS_VISIBLE;
 constexpr DWORD kButton = kShown | BS_PUSHBUTTON | BS_FLAT | WS_TABSTOP;
 constexpr DWORD kLabel = kShown | SS_LEFT | WS_GROUP;
 
-const ControlSpec kControls[] = {
+const ControlRow kControls[] = {
     {IDC_SAVE, L"Button", L"Save", kShown | BS_DEFPUSHBUTTON | BS_FLAT | WS_TABSTOP, 171, 139, 50, 14},
     {IDC_CANCEL, L"Button", L"Cancel", kButton, 7, 139, 50, 14},
     {IDC_HOTKEY, L"msctls_hotkey32", L"", kShown | WS_BORDER | WS_TABSTOP, 96, 43, 116, 14},
@@ -66,25 +51,12 @@ TEST(SettingsDialogResource, IsLaidOutAsTheTableSays)
     EXPECT_EQ(8, dialog.point_size);
     EXPECT_EQ(400, dialog.weight);
 
-    ASSERT_EQ(std::size(kControls), dialog.items.size());
-    for (size_t i = 0; i < dialog.items.size(); ++i) {
-        const ControlSpec& spec = kControls[i];
-        const TemplateItem& item = dialog.items[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(spec.id, item.id);
-        EXPECT_EQ(0, _wcsicmp(spec.cls, item.cls.c_str())) << item.cls.c_str();
-        EXPECT_EQ(spec.text, item.text);
-        EXPECT_EQ(spec.style | WS_CHILD, item.style);
-        EXPECT_EQ(0u, item.ex_style);
-        EXPECT_EQ(spec.x, item.x);
-        EXPECT_EQ(spec.y, item.y);
-        EXPECT_EQ(spec.cx, item.cx);
-        EXPECT_EQ(spec.cy, item.cy);
-    }
+    ExpectItemsAsRows(dialog, kControls, std::size(kControls));
 }
 
 TEST_F(SettingsDialogTest, WithoutAnyFileComesUpWithTheDefaultsAndCreatesNothing)
 {
+    SetTransparencyQueries([] { return 4; }, [] { return BOOL{TRUE}; }); // every control shown
     Open();
     wchar_t title[64] = {};
     GetWindowTextW(dlg_, title, 64);
@@ -93,15 +65,7 @@ TEST_F(SettingsDialogTest, WithoutAnyFileComesUpWithTheDefaultsAndCreatesNothing
     EXPECT_EQ(L"Version: 1.0.1.150", Text(IDC_VERSION));
     EXPECT_NE(0, SendMessageW(dlg_, WM_GETICON, ICON_SMALL, 0));
 
-    HWND child = GetWindow(dlg_, GW_CHILD);
-    for (const ControlSpec& spec : kControls) {
-        SCOPED_TRACE(spec.text);
-        ASSERT_NE(nullptr, child);
-        EXPECT_EQ(spec.id, static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)));
-        EXPECT_EQ(0, _wcsicmp(spec.cls, ClassOf(child).c_str())) << ClassOf(child).c_str();
-        child = GetWindow(child, GW_HWNDNEXT);
-    }
-    EXPECT_EQ(nullptr, child);
+    ExpectChildrenAsRows(dlg_, kControls, std::size(kControls));
 
     EXPECT_EQ(0, SendMessageW(Item(IDC_HOTKEY), HKM_GETHOTKEY, 0, 0));
     EXPECT_TRUE(LanguageEntries().empty());
@@ -216,30 +180,23 @@ TEST_F(SettingsDialogTest, AnOverlongLanguageNameIsCutSoThatThePathStaysWhole)
     EXPECT_EQ(std::wstring(244, L'n'), stored.substr(11, 244));
 }
 
-TEST_F(SettingsDialogTest, StoredHotKeyShowsAndIsSavedBackUnchanged)
+TEST_F(SettingsDialogTest, StoredHotKeyShowsCutToItsLowBytesAndIsSavedBack)
 {
-    Store(L"hotkey", L"popup_mod", L"6");
-    Store(L"hotkey", L"popup_vk", L"32");
-    Open();
-    const auto hot_key = static_cast<WORD>(SendMessageW(Item(IDC_HOTKEY), HKM_GETHOTKEY, 0, 0));
-    EXPECT_EQ(VK_SPACE, LOBYTE(hot_key));
-    EXPECT_EQ(HOTKEYF_CONTROL | HOTKEYF_ALT, HIBYTE(hot_key));
+    // 6/32 is Ctrl+Alt+Space; 0x106/0x120 are the same once cut to their low bytes.
+    for (auto [modifiers, key] : {std::pair{L"6", L"32"}, std::pair{L"262", L"288"}}) {
+        SCOPED_TRACE(modifiers);
+        Store(L"hotkey", L"popup_mod", modifiers);
+        Store(L"hotkey", L"popup_vk", key);
+        Open();
+        const auto hot_key = static_cast<WORD>(SendMessageW(Item(IDC_HOTKEY), HKM_GETHOTKEY, 0, 0));
+        EXPECT_EQ(VK_SPACE, LOBYTE(hot_key));
+        EXPECT_EQ(HOTKEYF_CONTROL | HOTKEYF_ALT, HIBYTE(hot_key));
 
-    Click(IDC_SAVE);
-    EXPECT_EQ(L"6", Stored(L"hotkey", L"popup_mod"));
-    EXPECT_EQ(L"32", Stored(L"hotkey", L"popup_vk"));
-}
-
-TEST_F(SettingsDialogTest, StoredHotKeyIsCutToItsLowBytes)
-{
-    Store(L"hotkey", L"popup_mod", L"262"); // 0x106
-    Store(L"hotkey", L"popup_vk", L"288"); // 0x120
-    Open();
-    EXPECT_EQ(MAKEWORD(VK_SPACE, HOTKEYF_CONTROL | HOTKEYF_ALT),
-              static_cast<WORD>(SendMessageW(Item(IDC_HOTKEY), HKM_GETHOTKEY, 0, 0)));
-    Click(IDC_APPLY);
-    EXPECT_EQ(L"6", Stored(L"hotkey", L"popup_mod"));
-    EXPECT_EQ(L"32", Stored(L"hotkey", L"popup_vk"));
+        Click(IDC_SAVE);
+        EXPECT_FALSE(IsOpen());
+        EXPECT_EQ(L"6", Stored(L"hotkey", L"popup_mod"));
+        EXPECT_EQ(L"32", Stored(L"hotkey", L"popup_vk"));
+    }
 }
 
 TEST_F(SettingsDialogTest, ApplyWritesEveryValueInOrderAndStaysOpen)
@@ -256,30 +213,17 @@ TEST_F(SettingsDialogTest, ApplyWritesEveryValueInOrderAndStaysOpen)
     EXPECT_TRUE(IsOpen());
     const std::vector<std::wstring> sections = {L"hotkey", L"language", L"aspect"};
     EXPECT_EQ(sections, StoredSections());
-    EXPECT_EQ(L"9", Stored(L"hotkey", L"popup_mod"));
-    EXPECT_EQ(L"75", Stored(L"hotkey", L"popup_vk"));
-    EXPECT_EQ(L".\\Language\\German.ini", Stored(L"language", L"filepath"));
-    EXPECT_EQ(L"255", Stored(L"aspect", L"color"));
-    EXPECT_EQ(L"200", Stored(L"aspect", L"alpha"));
+    const std::vector<std::wstring> values = {L"9", L"75", L".\\Language\\German.ini", L"255", L"200"};
+    EXPECT_EQ(values, StoredValues());
 }
 
-TEST_F(SettingsDialogTest, SaveWithoutFilesStoresTheDefaultsAndTheEmptyLanguagePath)
+TEST_F(SettingsDialogTest, SaveWithoutFilesStoresTheDefaultsClosesAndQuits)
 {
     Open();
     Click(IDC_SAVE);
     EXPECT_FALSE(IsOpen());
-    EXPECT_EQ(L"0", Stored(L"hotkey", L"popup_mod"));
-    EXPECT_EQ(L"0", Stored(L"hotkey", L"popup_vk"));
-    EXPECT_EQ(L".\\Language\\.ini", Stored(L"language", L"filepath"));
-    EXPECT_EQ(L"0", Stored(L"aspect", L"color"));
-    EXPECT_EQ(L"0", Stored(L"aspect", L"alpha"));
-}
-
-TEST_F(SettingsDialogTest, SaveClosesAndPostsTheQuitMessage)
-{
-    Open();
-    Click(IDC_SAVE);
-    EXPECT_FALSE(IsOpen());
+    const std::vector<std::wstring> values = {L"0", L"0", L".\\Language\\.ini", L"0", L"0"};
+    EXPECT_EQ(values, StoredValues());
     MSG msg{};
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(0u, msg.wParam);

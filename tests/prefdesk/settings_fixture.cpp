@@ -78,6 +78,12 @@ std::vector<std::wstring> SettingsDialogTest::StoredSections() const
     return out;
 }
 
+std::vector<std::wstring> SettingsDialogTest::StoredValues() const
+{
+    return {Stored(L"hotkey", L"popup_mod"), Stored(L"hotkey", L"popup_vk"), Stored(L"language", L"filepath"),
+            Stored(L"aspect", L"color"), Stored(L"aspect", L"alpha")};
+}
+
 bool SettingsDialogTest::SettingsExist() const
 {
     return GetFileAttributesW(settings().c_str()) != INVALID_FILE_ATTRIBUTES;

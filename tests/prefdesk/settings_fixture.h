@@ -30,6 +30,8 @@ protected:
     std::wstring Stored(const wchar_t* section, const wchar_t* key) const; // "<missing>" when absent
     void Store(const wchar_t* section, const wchar_t* key, const std::wstring& value);
     std::vector<std::wstring> StoredSections() const;
+    // popup_mod, popup_vk, filepath, color and alpha, as stored.
+    std::vector<std::wstring> StoredValues() const;
     bool SettingsExist() const;
 
     void AddLanguageFiles(const std::vector<std::wstring>& names);
