@@ -112,6 +112,14 @@ private:
     HDC dc_;
 };
 
+struct IconTraits {
+    using Value = HICON;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { DestroyIcon(v); }
+};
+using UniqueIcon = UniqueResource<IconTraits>;
+
 // Blocks from malloc/realloc, as the library hands out text.
 struct FreeDeleter {
     void operator()(void* p) const { free(p); }

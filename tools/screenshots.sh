@@ -5,7 +5,20 @@ set -euo pipefail
 build=$1
 out=$2
 mkdir -p "$out"
+
+# prefdesk shows what lies beside it: give it languages and settings to show.
+stage="$build/shots/prefdesk"
+rm -rf "$stage"
+mkdir -p "$stage/language"
+cp "$build/bin/prefdesk.exe" "$stage/"
+for name in English German Francais; do
+    printf '[text]\r\n' >"$stage/language/$name.ini"
+done
+printf '[hotkey]\r\npopup_mod=6\r\npopup_vk=32\r\n[language]\r\nfilepath=.\\Language\\English.ini\r\n[aspect]\r\ncolor=14120960\r\nalpha=200\r\n' \
+    >"$stage/settings.ini"
+
 tools/winenv.sh "$build/wine-shots" bash -c "
     tools/screenshot.sh '$build/bin/aliasdesk.exe' '$out/aliasdesk.png'
+    tools/screenshot.sh '$stage/prefdesk.exe' '$out/prefdesk.png'
 "
 echo "Screenshots written to $out/"

@@ -1,5 +1,7 @@
 #include "dialog_template.h"
 
+#include <gtest/gtest.h>
+
 namespace {
 
 class Reader {
@@ -111,4 +113,39 @@ bool LoadDialogTemplate(HMODULE module, int id, DialogTemplate* out)
         out->items.push_back(item);
     }
     return true;
+}
+
+void ExpectItemsAsRows(const DialogTemplate& dialog, const ControlRow* rows, size_t count)
+{
+    ASSERT_EQ(count, dialog.items.size());
+    for (size_t i = 0; i < count; ++i) {
+        const ControlRow& row = rows[i];
+        const TemplateItem& item = dialog.items[i];
+        SCOPED_TRACE(testing::Message() << "item " << i << ", id " << row.id);
+        EXPECT_EQ(row.id, item.id);
+        EXPECT_EQ(0, _wcsicmp(row.cls, item.cls.c_str())) << item.cls.c_str();
+        EXPECT_EQ(row.text, item.text);
+        EXPECT_EQ(row.style | WS_CHILD, item.style);
+        EXPECT_EQ(0u, item.ex_style);
+        EXPECT_EQ(row.x, item.x);
+        EXPECT_EQ(row.y, item.y);
+        EXPECT_EQ(row.cx, item.cx);
+        EXPECT_EQ(row.cy, item.cy);
+    }
+}
+
+void ExpectChildrenAsRows(HWND dlg, const ControlRow* rows, size_t count)
+{
+    HWND child = GetWindow(dlg, GW_CHILD);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(testing::Message() << "child " << i << ", id " << rows[i].id);
+        ASSERT_NE(nullptr, child);
+        wchar_t cls[64] = {};
+        GetClassNameW(child, cls, 64);
+        EXPECT_EQ(rows[i].id, static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)));
+        EXPECT_EQ(0, _wcsicmp(rows[i].cls, cls)) << cls;
+        EXPECT_EQ((rows[i].style & WS_VISIBLE) != 0, (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0);
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(nullptr, child) << "no more children than rows";
 }

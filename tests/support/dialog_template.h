@@ -30,3 +30,20 @@ struct DialogTemplate {
 
 // False when the resource is missing or is not an extended template.
 bool LoadDialogTemplate(HMODULE module, int id, DialogTemplate* out);
+
+// One row of a dialog's control table: the style without WS_CHILD, the place
+// in dialog units.
+struct ControlRow {
+    int id;
+    const wchar_t* cls;
+    const wchar_t* text;
+    DWORD style;
+    short x, y, cx, cy;
+};
+
+// Checks the template's items against the rows, in order (class names in
+// any case, no extended styles).
+void ExpectItemsAsRows(const DialogTemplate& dialog, const ControlRow* rows, size_t count);
+
+// Checks the created dialog's children against the rows' ids and classes, in order.
+void ExpectChildrenAsRows(HWND dlg, const ControlRow* rows, size_t count);

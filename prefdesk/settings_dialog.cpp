@@ -1,0 +1,90 @@
+#include "settings_dialog.h"
+
+#include "color_swatch.h"
+#include "handles.h"
+#include "language_list.h"
+#include "resource.h"
+#include "settings_commands.h"
+#include "transparency.h"
+
+#include <cstdio>
+
+namespace {
+
+UniqueIcon small_icon;
+
+void ShowVersion(HWND dlg)
+{
+    char szVersionInfo[MAX_PATH];
+    snprintf(szVersionInfo, sizeof(szVersionInfo), "Version: %s", PREFDESK_VERSION_TEXT);
+    SetDlgItemTextA(dlg, IDC_VERSION, szVersionInfo);
+}
+
+void SetSmallIcon(HWND dlg)
+{
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
+    small_icon.reset(
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
+    SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+}
+
+INT_PTR OnInitDialog(HWND dlg)
+{
+    ShowVersion(dlg);
+    LoadHotKey(dlg);
+    FillLanguageList(dlg);
+    LoadColorHolders();
+    InitTransparency(dlg);
+    SetSmallIcon(dlg);
+    return TRUE;
+}
+
+INT_PTR OnCtlColorButton(HWND dlg, HWND control)
+{
+    if (control != GetDlgItem(dlg, IDC_COLOR))
+        return FALSE;
+    return reinterpret_cast<INT_PTR>(SwatchBrush());
+}
+
+// Windows fills an owner-drawn button with the brush of WM_CTLCOLORBTN
+// before it asks for the drawing; other systems leave the drawing to us.
+INT_PTR OnDrawItem(const DRAWITEMSTRUCT* item)
+{
+    if (item->CtlType != ODT_BUTTON || item->CtlID != IDC_COLOR)
+        return FALSE;
+    FillRect(item->hDC, &item->rcItem, SwatchBrush());
+    return TRUE;
+}
+
+INT_PTR OnDestroy()
+{
+    FreeSwatchBrush();
+    small_icon.reset();
+    PostQuitMessage(0);
+    return TRUE;
+}
+
+} // namespace
+
+INT_PTR CALLBACK SettingsDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dlg);
+    case WM_COMMAND:
+        return OnSettingsCommand(dlg, wParam, lParam);
+    case WM_HSCROLL:
+        return OnAlphaScroll(dlg, wParam, lParam);
+    case WM_CTLCOLORBTN:
+        return OnCtlColorButton(dlg, reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+        return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_CLOSE:
+        DestroyWindow(dlg);
+        return TRUE;
+    case WM_DESTROY:
+        return OnDestroy();
+    default:
+        return FALSE;
+    }
+}
