@@ -20,14 +20,6 @@
 
 namespace {
 
-std::wstring TestProgramDir()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *wcsrchr(path, L'\\') = L'\0';
-    return path;
-}
-
 std::wstring WithoutTrailingBackslash(std::wstring path)
 {
     if (path.size() > 3 && path.back() == L'\\')
@@ -63,7 +55,7 @@ public:
     std::wstring Copy(const std::wstring& name) const
     {
         const std::wstring target = *this / name;
-        EXPECT_TRUE(CopyFileW((TestProgramDir() + L"\\launch_probe.exe").c_str(), target.c_str(), FALSE)) << target;
+        EXPECT_TRUE(CopyFileW((ProgramDir() + L"\\launch_probe.exe").c_str(), target.c_str(), FALSE)) << target;
         return target;
     }
 
@@ -568,7 +560,7 @@ class InstallHookByNameTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        module_.reset(LoadLibraryW((TestProgramDir() + L"\\hook_module.dll").c_str()));
+        module_.reset(LoadLibraryW((ProgramDir() + L"\\hook_module.dll").c_str()));
         ASSERT_TRUE(module_);
         calls_ = reinterpret_cast<ProbeCallsProc>(
             reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), "ProbeHookCalls")));

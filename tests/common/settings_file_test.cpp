@@ -1,6 +1,7 @@
 #include "settings_file.h"
 
 #include "handles.h"
+#include "platform.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring ModuleDir()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *wcsrchr(path, L'\\') = L'\0';
-    return path;
-}
 
 // settings.ini in a folder of the test's own; the current folder is that
 // folder too, as in the program, so relative language paths resolve there.
@@ -95,7 +88,7 @@ int InitFromModuleIn(const std::wstring& dir, const std::wstring& name, bool* lo
 {
     const std::wstring path = dir + name;
     *loaded = false;
-    if (!CopyFileW((ModuleDir() + L"\\probe_module.dll").c_str(), path.c_str(), FALSE))
+    if (!CopyFileW((ProgramDir() + L"\\probe_module.dll").c_str(), path.c_str(), FALSE))
         return -1;
     HMODULE module = LoadLibraryW(path.c_str());
     if (!module)
@@ -118,7 +111,7 @@ TEST_F(SettingsFileTest, InitSettingsPathPutsTheFileBesideTheModule)
     EXPECT_EQ(dir + L"settings.ini", SettingsPath);
 
     EXPECT_EQ(1, InitSettingsPath(nullptr));
-    EXPECT_EQ(ModuleDir() + L"\\settings.ini", SettingsPath);
+    EXPECT_EQ(ProgramDir() + L"\\settings.ini", SettingsPath);
 }
 
 TEST_F(SettingsFileTest, TheSettingsPathMustFitInMaxPath)

@@ -1,5 +1,6 @@
 // The real prefdesk.exe: its resources as built, and what only the real
 // start-up shows, driven from this process.
+#include "platform.h"
 #include "remote_process.h"
 #include "temp_dir.h"
 #include "window_watch.h"
