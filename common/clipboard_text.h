@@ -7,16 +7,16 @@
 
 // Empties the clipboard and puts on it the text cut to length - 1 characters
 // (length counts the terminator; below 1 it is taken as 1, an empty text).
-// The clipboard is opened with no owner window. 1 when the text is on the
-// clipboard; 0 when the clipboard is held by someone else, or the memory block
-// could not be had or was refused, in which cases the clipboard is unchanged
-// (a refusal leaves it empty). A null text counts as empty.
+// The clipboard is opened with no owner window. 0 only when the memory block
+// could not be allocated (the clipboard is then left empty); 1 otherwise,
+// also when another program holds the clipboard and nothing was copied.
+// A null text counts as empty.
 int SetClipboardText(const wchar_t* text, int length);
 
 // Writes the handle of the font selected into the context (for a fresh
 // context, its default font) and leaves the context as it was; the handle
-// stays its owner's. 1 with the handle written; 0 without, when the probe font
-// cannot be made or the context takes no font.
+// stays its owner's. 1 with the handle written (null when the context refused
+// the probe font); 0 when the probe font cannot be made or font is null.
 int GetSelectedFont(HDC dc, HFONT* font);
 
 // Width of the whole text (null: empty) in the window's context (null window:

@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "pump.h"
+#include "resource_counts.h"
 
 #include <gtest/gtest.h>
 
@@ -192,13 +193,13 @@ TEST(SetClipboardText, ALengthWithoutRoomForTheTerminatorPutsAnEmptyText)
     EXPECT_EQ(L"", ClipboardText());
 }
 
-TEST(SetClipboardText, ABusyClipboardIsReportedAndLeftAsItWas)
+TEST(SetClipboardText, ABusyClipboardIsLeftAsItWasAndTheResultDoesNotTell)
 {
     FillClipboard(L"before");
     {
         ClipboardHolder holder(true);
         ASSERT_TRUE(holder.opened());
-        EXPECT_EQ(0, SetClipboardText(L"hello", 6));
+        EXPECT_EQ(1, SetClipboardText(L"hello", 6));
     }
     EXPECT_EQ(L"before", ClipboardText());
     EXPECT_TRUE(IsClipboardFormatAvailable(TestFormat()));
@@ -208,21 +209,17 @@ TEST(SetClipboardText, ABusyClipboardIsReportedAndLeftAsItWas)
     EXPECT_EQ(L"hello", ClipboardText());
 }
 
-TEST(SetClipboardText, TheResultTellsWhetherTheTextGotPastAHolderWithoutWindow)
+TEST(SetClipboardText, AHolderWithoutWindowKeepsTheClipboardOnWindows)
 {
     FillClipboard(L"before");
-    int result = -1;
     {
         ClipboardHolder holder(false);
         ASSERT_TRUE(holder.opened());
-        result = SetClipboardText(L"hello", 6);
+        EXPECT_EQ(1, SetClipboardText(L"hello", 6));
     }
     // Windows keeps the clipboard for the thread that opened it; Wine only
     // tells windows apart, so a second opener without a window gets in there.
-    if (!RunningUnderWine()) {
-        EXPECT_EQ(0, result);
-    }
-    EXPECT_EQ(result == 1 ? L"hello" : L"before", ClipboardText());
+    EXPECT_EQ(RunningUnderWine() ? L"hello" : L"before", ClipboardText());
 }
 
 TEST(SetClipboardText, WorksFromAWorkerThread)
@@ -270,16 +267,17 @@ TEST(GetSelectedFont, GivesTheCallersFontAndLeavesItSelectedAndAlive)
     DeleteDC(dc);
 }
 
-TEST(GetSelectedFont, AContextThatTakesNoFontGivesNothing)
+TEST(GetSelectedFont, AContextThatTakesNoFontGivesANullHandle)
 {
     HFONT font = reinterpret_cast<HFONT>(static_cast<INT_PTR>(0x1234));
-    EXPECT_EQ(0, GetSelectedFont(nullptr, &font));
-    EXPECT_EQ(reinterpret_cast<HFONT>(static_cast<INT_PTR>(0x1234)), font);
+    EXPECT_EQ(1, GetSelectedFont(nullptr, &font));
+    EXPECT_EQ(nullptr, font);
 
     HDC dc = CreateCompatibleDC(nullptr);
     DeleteDC(dc);
-    EXPECT_EQ(0, GetSelectedFont(dc, &font));
-    EXPECT_EQ(reinterpret_cast<HFONT>(static_cast<INT_PTR>(0x1234)), font);
+    font = reinterpret_cast<HFONT>(static_cast<INT_PTR>(0x1234));
+    EXPECT_EQ(1, GetSelectedFont(dc, &font));
+    EXPECT_EQ(nullptr, font);
 
     HDC live = GetDC(nullptr);
     EXPECT_EQ(0, GetSelectedFont(live, nullptr));
@@ -288,14 +286,13 @@ TEST(GetSelectedFont, AContextThatTakesNoFontGivesNothing)
 
 TEST(GetSelectedFont, DeletesItsProbeFont)
 {
-    if (RunningUnderWine())
-        GTEST_SKIP() << "Wine does not count a process's GDI objects";
     HDC dc = GetDC(nullptr);
-    const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     HFONT font = nullptr;
+    ASSERT_EQ(1, GetSelectedFont(dc, &font)); // warm-up
+    const ResourceSnapshot before;
     for (int i = 0; i < 200; ++i)
         ASSERT_EQ(1, GetSelectedFont(dc, &font));
-    EXPECT_EQ(before, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+    ExpectNothingLeaked(before, "GetSelectedFont");
     ReleaseDC(nullptr, dc);
 }
 
