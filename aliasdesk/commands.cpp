@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "alias_store.h"
 #include "app_state.h"
 #include "folder_scan.h"
 #include "main_dialog.h"
@@ -62,7 +63,35 @@ void Clear(HWND dlg)
         ClearShownRows(dlg);
     }
     ZeroMemory(szScanFolder, sizeof(szScanFolder));
-    bModified = 1;
+    MarkModified();
+}
+
+// OK saves what changed and closes; without changes it closes at once.
+void SaveAndClose(HWND dlg)
+{
+    if (bModified)
+        StartSave(dlg, 1);
+    else
+        SendMessageW(dlg, WM_CLOSE, 0, 0);
+}
+
+void Apply(HWND dlg)
+{
+    if (bModified)
+        StartSave(dlg, 0);
+}
+
+void Reload(HWND dlg)
+{
+    if (IsStoreBusy())
+        return;
+    DeleteAllRows(pMainTable);
+    NoteTableChanged();
+    ZeroMemory(szScanFolder, sizeof(szScanFolder));
+    SetDlgItemTextW(dlg, IDC_FILTER, L"");
+    ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
+    ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
+    StartLoad(dlg);
 }
 
 void MatchBy(HWND dlg, int checked, int unchecked)
@@ -77,6 +106,15 @@ void MatchBy(HWND dlg, int checked, int unchecked)
 BOOL OnCommand(int id, HWND dlg)
 {
     switch (id) {
+    case IDC_OK:
+        SaveAndClose(dlg);
+        return TRUE;
+    case IDC_APPLY:
+        Apply(dlg);
+        return TRUE;
+    case IDC_RELOAD:
+        Reload(dlg);
+        return TRUE;
     case IDC_ADD:
         StartScan(dlg);
         return TRUE;

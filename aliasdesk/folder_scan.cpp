@@ -1,5 +1,6 @@
 #include "folder_scan.h"
 
+#include "alias_store.h"
 #include "app_state.h"
 #include "file_search.h"
 #include "handles.h"
@@ -130,6 +131,7 @@ int AddAliasRow(const wchar_t* alias, const wchar_t* path, const wchar_t* parame
             return 0; // listed already, exactly so
         const int row = GetRowCount(pMainTable);
         InsertRow(pMainTable, row, alias);
+        NoteTableChanged();
         if (path && *path)
             SetCellText(pMainTable, row, 2, path);
         if (parameter && *parameter)
@@ -143,7 +145,6 @@ unsigned __stdcall ScanWorker(void* param)
 {
     std::unique_ptr<ScanArgs> args(static_cast<ScanArgs*>(param));
     HWND dlg = args->dialog;
-    EnableWindow(GetDlgItem(dlg, IDC_APPLY), FALSE);
     SearchFiles(args->folder, L"*.exe", OnFoundFile, ScanStopRequested);
     if (HWND list = MainList()) {
         LVITEMW state{};
@@ -153,7 +154,11 @@ unsigned __stdcall ScanWorker(void* param)
     }
     EnableWindow(GetDlgItem(dlg, IDC_ADD), TRUE);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Finished!");
-    EnableWindow(GetDlgItem(dlg, IDC_APPLY), TRUE);
+    auto end = [dlg]() -> LRESULT {
+        EndActivity(dlg, Activity::Scan); // Apply again, unless a load or save still runs
+        return 0;
+    };
+    RunOnDialogThread(end);
     return 0;
 }
 
@@ -175,11 +180,12 @@ void StartScan(HWND dlg)
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
 
-    // Add is disabled before the scanner starts, so that its own enabling
-    // at the end can never come first.
+    // Add and Apply are disabled before the scanner starts, so that its own
+    // enabling at the end can never come first.
     EnableWindow(GetDlgItem(dlg, IDC_ADD), FALSE);
+    BeginActivity(dlg, Activity::Scan);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Processing...");
-    bModified = 1;
+    MarkModified();
 
     auto args = std::make_unique<ScanArgs>();
     ResolveFolder(szScanFolder, args->folder);
@@ -189,5 +195,6 @@ void StartScan(HWND dlg)
         return;
     }
     EnableWindow(GetDlgItem(dlg, IDC_ADD), TRUE);
+    EndActivity(dlg, Activity::Scan);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Could not start the scan.");
 }

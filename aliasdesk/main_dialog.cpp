@@ -1,5 +1,6 @@
 #include "main_dialog.h"
 
+#include "alias_store.h"
 #include "app_state.h"
 #include "cell_edit.h"
 #include "commands.h"
@@ -37,6 +38,7 @@ void ResetSharedState(HWND dlg)
     szScanFolder[0] = L'\0';
     rcSizeSnapshot = RECT{};
     bClosing = false;
+    ResetStoreState();
 }
 
 BOOL OnInitDialog(HWND dlg)
@@ -54,6 +56,7 @@ BOOL OnInitDialog(HWND dlg)
 
     pMainTable = CreateTable(dlg, IDC_MAIN_LIST);
     pFilterTable = CreateTable(dlg, IDC_FILTER_LIST);
+    StartLoad(dlg);
 
     CheckDlgButton(dlg, IDC_MATCH_ALIAS, BST_CHECKED);
     CheckDlgButton(dlg, IDC_MATCH_PATH, BST_UNCHECKED);
@@ -111,6 +114,9 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return FALSE;
     case WM_RUN_ON_DIALOG:
         SetWindowLongPtrW(dlg, DWLP_MSGRESULT, RunDialogStep(wParam, lParam));
+        return TRUE;
+    case WM_STORE_FAILED:
+        ReportStoreFailure(dlg, wParam, lParam);
         return TRUE;
     case WM_CLOSE:
         CloseMainDialog(dlg);

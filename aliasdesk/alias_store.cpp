@@ -1,0 +1,323 @@
+#include "alias_store.h"
+
+#include "app_state.h"
+#include "diagnostics.h"
+#include "folder_scan.h"
+#include "profile_file.h"
+#include "report_table.h"
+#include "resource.h"
+#include "store_files.h"
+#include "wide_text.h"
+#include "workers.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kPathCapacity = 512;
+constexpr int kParameterCapacity = MAX_PATH;
+
+std::atomic<bool> store_busy;
+int activities[3]; // by Activity; dialog thread only
+
+struct SavedRow {
+    std::wstring alias, parameter, path;
+};
+
+struct TableSnapshot {
+    std::vector<SavedRow> rows;
+    unsigned changes = 0;
+};
+
+void UpdateStoreButtons(HWND dlg)
+{
+    const bool files_busy =
+        activities[static_cast<int>(Activity::Load)] > 0 || activities[static_cast<int>(Activity::Save)] > 0;
+    const bool table_busy = files_busy || activities[static_cast<int>(Activity::Scan)] > 0;
+    EnableWindow(GetDlgItem(dlg, IDC_APPLY), !table_busy);
+    EnableWindow(GetDlgItem(dlg, IDC_OK), !files_busy);
+    EnableWindow(GetDlgItem(dlg, IDC_RELOAD), !files_busy);
+}
+
+void SetStatus(HWND dlg, const wchar_t* text)
+{
+    SetDlgItemTextW(dlg, IDC_STATUS, text);
+}
+
+void ShowProgress(HWND dlg, int upper)
+{
+    HWND bar = GetDlgItem(dlg, IDC_PROGRESS);
+    SendMessageW(bar, PBM_SETRANGE32, 0, upper);
+    ShowWindow(bar, SW_SHOW);
+}
+
+void SetProgress(HWND dlg, int position)
+{
+    SendMessageW(GetDlgItem(dlg, IDC_PROGRESS), PBM_SETPOS, position, 0);
+}
+
+void HideProgress(HWND dlg, int position)
+{
+    SetProgress(dlg, position);
+    ShowWindow(GetDlgItem(dlg, IDC_PROGRESS), SW_HIDE);
+}
+
+bool CanOpenForReading(const wchar_t* path)
+{
+    FILE* file = _wfopen(path, L"r");
+    if (!file)
+        return false;
+    fclose(file);
+    return true;
+}
+
+// The table as it stands, read in one step on the dialog thread.
+TableSnapshot SnapshotTable()
+{
+    TableSnapshot snapshot;
+    auto step = [&snapshot]() -> LRESULT {
+        const int count = GetRowCount(pMainTable);
+        snapshot.rows.reserve(static_cast<size_t>(count));
+        for (int row = 0; row < count; ++row) {
+            SavedRow saved;
+            saved.alias = CellText(pMainTable, row, 0).get();
+            saved.parameter = CellText(pMainTable, row, 1).get();
+            saved.path = CellText(pMainTable, row, 2).get();
+            snapshot.rows.push_back(std::move(saved));
+        }
+        snapshot.changes = nTableChanges;
+        return 0;
+    };
+    RunOnDialogThread(step);
+    return snapshot;
+}
+
+std::wstring Lowered(std::wstring text)
+{
+    LowerAsciiInPlace(text.data());
+    return text;
+}
+
+// One section per alias, "path" before "parameter", all lower-cased; rows
+// whose aliases lower alike share a section, with the last one's values.
+bool WriteConfig(HWND dlg, const std::vector<SavedRow>& rows, const std::wstring& config)
+{
+    if (!rows.empty() && !EnsureUnicodeProfile(config.c_str()))
+        return false;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const std::wstring alias = Lowered(rows[i].alias);
+        if (!WritePrivateProfileStringW(alias.c_str(), L"path", Lowered(rows[i].path).c_str(), config.c_str()) ||
+            !WritePrivateProfileStringW(alias.c_str(), L"parameter", Lowered(rows[i].parameter).c_str(),
+                                        config.c_str()))
+            return false;
+        SetProgress(dlg, static_cast<int>(i));
+    }
+    return true;
+}
+
+// history.dat holds the section names exactly as the system lists them.
+bool WriteHistory(const std::wstring& config)
+{
+    std::vector<wchar_t> names;
+    DWORD listed = 0;
+    for (DWORD k = 1;; ++k) {
+        names.assign(512 * k, L'\0');
+        listed = GetPrivateProfileSectionNamesW(names.data(), 512 * k, config.c_str());
+        if (listed != 512 * k - 2)
+            break; // not cut short
+    }
+    return WriteWholeFile(SavingPath(kHistoryFile), EncodeHistory(names.data(), listed));
+}
+
+bool SaveTable(HWND dlg, const std::vector<SavedRow>& rows)
+{
+    const std::wstring config_saving = SavingPath(szConfigPath);
+    if (!WriteConfig(dlg, rows, config_saving) || !WriteHistory(config_saving) ||
+        !CommitSavedPair(szConfigPath, !rows.empty())) {
+        const DWORD error = GetLastError();
+        RecoverInterruptedSave(szConfigPath); // drops the copies unless the commit got through
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+// Reads history.dat into a buffer that grows until the whole file fits;
+// empty when it could not be read.
+std::vector<wchar_t> ReadHistoryNames(int* units)
+{
+    std::vector<wchar_t> buffer;
+    for (int k = 1;; ++k) {
+        buffer.assign(static_cast<size_t>(5120 * k), L'\0');
+        if (ReadHistoryFile(buffer.data(), 5120 * k, units))
+            return buffer;
+        if (*units < 5120 * k)
+            return {}; // could not be opened: growing will not help
+    }
+}
+
+void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
+{
+    int m = GetRowCount(pMainTable);
+    for (int p = 0; p < units && !WorkerStopRequested();) {
+        ++m;
+        const wchar_t* alias = names.data() + p;
+        wchar_t path[kPathCapacity] = {};
+        wchar_t parameter[kParameterCapacity] = {};
+        GetPrivateProfileStringW(alias, L"path", nullptr, path, kPathCapacity, szConfigPath);
+        GetPrivateProfileStringW(alias, L"parameter", nullptr, parameter, kParameterCapacity, szConfigPath);
+        AddAliasRow(alias, path, parameter);
+        p += static_cast<int>(wcslen(alias)) + 1;
+        SetProgress(dlg, p);
+        SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(m), FALSE);
+    }
+}
+
+void EndOnDialogThread(HWND dlg, Activity activity)
+{
+    auto step = [dlg, activity]() -> LRESULT {
+        EndActivity(dlg, activity);
+        return 0;
+    };
+    RunOnDialogThread(step);
+}
+
+void BeginOnDialogThread(HWND dlg, Activity activity)
+{
+    auto step = [dlg, activity]() -> LRESULT {
+        BeginActivity(dlg, activity);
+        return 0;
+    };
+    RunOnDialogThread(step);
+}
+
+} // namespace
+
+unsigned __stdcall LoadWorker(void* param)
+{
+    HWND dlg = static_cast<HWND>(param);
+    RecoverInterruptedSave(szConfigPath);
+    if (!CanOpenForReading(kHistoryFile) || !CanOpenForReading(szConfigPath)) {
+        store_busy = false;
+        return 0; // nothing saved yet: the dialog stays as it is
+    }
+    SetStatus(dlg, L"Loading...");
+    int units = 0;
+    const std::vector<wchar_t> names = ReadHistoryNames(&units);
+    if (names.empty()) {
+        SetStatus(dlg, L"Load failed!");
+        PostMessageW(dlg, WM_STORE_FAILED, kHistoryUnreadable, 0);
+        store_busy = false;
+        return 0;
+    }
+    ShowProgress(dlg, units + 10);
+    BeginOnDialogThread(dlg, Activity::Load);
+    LoadNames(dlg, names, units);
+    EndOnDialogThread(dlg, Activity::Load);
+    HideProgress(dlg, units + 10);
+    SetStatus(dlg, L"Finished!");
+    store_busy = false;
+    return 0;
+}
+
+unsigned __stdcall SaveWorker(void* param)
+{
+    std::unique_ptr<SaveArgs> args(static_cast<SaveArgs*>(param));
+    HWND dlg = args->dialog;
+    const int exit = args->exit_flag->load();
+    DebugPrint(L"1. bExit %d\n", exit);
+    SetStatus(dlg, L"Saving...");
+    RecoverInterruptedSave(szConfigPath);
+
+    const TableSnapshot snapshot = SnapshotTable();
+    const int n = static_cast<int>(snapshot.rows.size());
+    ShowProgress(dlg, n + 5);
+    const bool saved = SaveTable(dlg, snapshot.rows);
+    const DWORD error = GetLastError();
+    HideProgress(dlg, n + 5);
+    EndOnDialogThread(dlg, Activity::Save);
+
+    if (saved) {
+        SetStatus(dlg, L"Finished!");
+        // Changes made while the save ran are not in the files.
+        if (nTableChanges == snapshot.changes)
+            bModified = 0;
+    } else {
+        SetStatus(dlg, L"Save failed!");
+        PostMessageW(dlg, WM_STORE_FAILED, kSaveFailed, static_cast<LPARAM>(error));
+    }
+    DebugPrint(L"2. bExit %d\n", exit);
+    store_busy = false;
+    // Posted, not sent: closing waits for the workers, this one included.
+    if (saved && exit)
+        PostMessageW(dlg, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+void StartLoad(HWND dlg)
+{
+    if (store_busy.exchange(true))
+        return;
+    if (!StartWorker(LoadWorker, dlg))
+        store_busy = false;
+}
+
+void StartSave(HWND dlg, int exit)
+{
+    if (store_busy.exchange(true))
+        return;
+    bExit = exit;
+    auto args = std::make_unique<SaveArgs>(SaveArgs{dlg, &bExit});
+    BeginActivity(dlg, Activity::Save);
+    if (StartWorker(SaveWorker, args.get())) {
+        args.release(); // the worker owns it now
+        return;
+    }
+    EndActivity(dlg, Activity::Save);
+    store_busy = false;
+    SetStatus(dlg, L"Save failed!");
+}
+
+bool IsStoreBusy()
+{
+    return store_busy;
+}
+
+void BeginActivity(HWND dlg, Activity activity)
+{
+    ++activities[static_cast<int>(activity)];
+    UpdateStoreButtons(dlg);
+}
+
+void EndActivity(HWND dlg, Activity activity)
+{
+    --activities[static_cast<int>(activity)];
+    UpdateStoreButtons(dlg);
+}
+
+void ResetStoreState()
+{
+    store_busy = false;
+    for (int& count : activities)
+        count = 0;
+}
+
+void ReportStoreFailure(HWND dlg, WPARAM failure, LPARAM error)
+{
+    if (failure == kHistoryUnreadable) {
+        MessageBoxW(nullptr, L"Could not open history.dat file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+        return;
+    }
+    wchar_t reason[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(error), 0,
+                   reason, 512, nullptr);
+    wchar_t text[1024];
+    FormatText(text, 1024, L"Could not save config.ini and history.dat; the files saved before are kept.\n\n%s",
+               reason);
+    MessageBoxW(dlg, text, L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+}

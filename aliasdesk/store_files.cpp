@@ -1,0 +1,164 @@
+#include "store_files.h"
+
+#include "handles.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr char kReplaceConfig[] = "config.ini: replace\r\n";
+constexpr char kDeleteConfig[] = "config.ini: delete\r\n";
+
+std::wstring CommitMarkPath(const wchar_t* config_path)
+{
+    return std::wstring(config_path) + L".commit";
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string* bytes)
+{
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF)
+        return false;
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes->empty() ||
+        (ReadFile(file.get(), bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+         read == bytes->size());
+}
+
+// Undoes the writer's expansion: a 0x0D right before a 0x0A goes.
+std::string DecodeHistory(const std::string& raw)
+{
+    std::string bytes;
+    bytes.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+            continue;
+        bytes += raw[i];
+    }
+    return bytes;
+}
+
+bool Replace(const std::wstring& from, const std::wstring& to)
+{
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool RemoveIfPresent(const std::wstring& path)
+{
+    return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// A target that exists must be replaceable, or the commit would stop halfway.
+bool CanReplace(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    UniqueHandle probe(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(probe);
+}
+
+// The steps after the commit mark; each may run again after an interruption.
+bool FinishCommit(const wchar_t* config_path, bool config_present)
+{
+    const std::wstring config = config_path;
+    const std::wstring saving_config = SavingPath(config);
+    bool done = config_present ? (!Exists(saving_config) || Replace(saving_config, config))
+                               : RemoveIfPresent(config) && RemoveIfPresent(saving_config);
+    const std::wstring saving_history = SavingPath(kHistoryFile);
+    done = done && (!Exists(saving_history) || Replace(saving_history, kHistoryFile));
+    return done && RemoveIfPresent(CommitMarkPath(config_path));
+}
+
+} // namespace
+
+int ReadHistoryFile(wchar_t* buffer, int capacity, int* units)
+{
+    if (!buffer || capacity <= 0 || !units)
+        return 0;
+    *units = 0;
+    std::string raw;
+    if (!ReadWholeFile(kHistoryFile, &raw))
+        return 0;
+    const std::string bytes = DecodeHistory(raw);
+    const size_t complete = bytes.size() / sizeof(wchar_t);
+    const size_t copied = complete < static_cast<size_t>(capacity) ? complete : static_cast<size_t>(capacity);
+    memcpy(buffer, bytes.data(), copied * sizeof(wchar_t));
+    *units = static_cast<int>(copied);
+    return complete < static_cast<size_t>(capacity) ? 1 : 0;
+}
+
+std::string EncodeHistory(const wchar_t* units, size_t count)
+{
+    const auto* bytes = reinterpret_cast<const char*>(units);
+    std::string encoded;
+    encoded.reserve(count * sizeof(wchar_t));
+    for (size_t i = 0; i < count * sizeof(wchar_t); ++i) {
+        if (bytes[i] == '\n')
+            encoded += '\r';
+        encoded += bytes[i];
+    }
+    return encoded;
+}
+
+std::wstring SavingPath(const std::wstring& path)
+{
+    return path + L".saving";
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    if (!bytes.empty() &&
+        (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+         written != bytes.size()))
+        return false;
+    return FlushFileBuffers(file.get()) != FALSE;
+}
+
+bool CommitSavedPair(const wchar_t* config_path, bool config_present)
+{
+    const std::wstring config = config_path;
+    if (!CanReplace(config) || !CanReplace(kHistoryFile))
+        return false;
+    // From the moment the mark is on disk, the new pair is the store.
+    const std::string mark = config_present ? kReplaceConfig : kDeleteConfig;
+    if (!WriteWholeFile(CommitMarkPath(config_path), mark)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(CommitMarkPath(config_path).c_str());
+        SetLastError(error);
+        return false;
+    }
+    return FinishCommit(config_path, config_present);
+}
+
+void RecoverInterruptedSave(const wchar_t* config_path)
+{
+    std::string mark;
+    if (ReadWholeFile(CommitMarkPath(config_path), &mark) && (mark == kReplaceConfig || mark == kDeleteConfig)) {
+        FinishCommit(config_path, mark == kReplaceConfig);
+        return;
+    }
+    // No complete mark: the save never committed, and the old pair stands.
+    DeleteFileW(SavingPath(config_path).c_str());
+    DeleteFileW(SavingPath(kHistoryFile).c_str());
+    DeleteFileW(CommitMarkPath(config_path).c_str());
+}

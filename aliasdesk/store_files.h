@@ -1,0 +1,39 @@
+// The files of the alias store beside the program: history.dat (the alias
+// names) and config.ini (one section per alias). A save writes both under
+// temporary names and replaces the old pair only once both are complete;
+// a commit mark makes the two replacements one step that an interrupted save
+// finishes, or drops, the next time the store is used.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+constexpr const wchar_t* kHistoryFile = L"history.dat"; // relative: resolves beside the program
+
+// Reads history.dat as UTF-16LE code units, turning every 0x0D 0x0A byte pair
+// back into the 0x0A that the writer expanded and keeping every other byte,
+// 0x1A included. 1 when the whole file fitted with room to spare (the data is
+// then followed by a zero unit); 0 otherwise: *units == capacity when the
+// buffer was too small, *units == 0 when the file could not be opened.
+int ReadHistoryFile(wchar_t* buffer, int capacity, int* units);
+
+// The names of history.dat as the writer stores them: every byte 0x0A of the
+// code units written as 0x0D 0x0A.
+std::string EncodeHistory(const wchar_t* units, size_t count);
+
+// Where a save writes before it commits.
+std::wstring SavingPath(const std::wstring& path);
+
+// Writes bytes to path, creating or replacing it, and flushes them to disk.
+// false (with GetLastError set) when any of it failed.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+
+// Replaces history.dat and config.ini by their saving copies as one step;
+// config_present false means the new table has no config.ini. On failure
+// before the commit the old pair stays whole; GetLastError tells why.
+bool CommitSavedPair(const wchar_t* config_path, bool config_present);
+
+// Finishes a save that was interrupted after its commit, or drops the copies
+// of one interrupted before it. Run before the store is read or written.
+void RecoverInterruptedSave(const wchar_t* config_path);
