@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "app_state.h"
+#include "live_filter.h"
 #include "main_dialog.h"
 #include "report_table.h"
 #include "resource.h"
@@ -87,6 +88,9 @@ BOOL OnCommand(int id, HWND dlg)
         return TRUE;
     case IDC_MATCH_PATH:
         MatchBy(dlg, IDC_MATCH_PATH, IDC_MATCH_ALIAS);
+        return TRUE;
+    case IDC_REMOVE:
+        RemoveSelectItem(dlg);
         return TRUE;
     case IDC_CANCEL:
         CloseMainDialog(dlg); // quits without saving
