@@ -3,6 +3,7 @@
 #include "alias_store.h"
 #include "app_state.h"
 #include "folder_scan.h"
+#include "live_filter.h"
 #include "main_dialog.h"
 #include "report_table.h"
 #include "resource.h"
@@ -129,6 +130,9 @@ BOOL OnCommand(int id, HWND dlg)
         return TRUE;
     case IDC_MATCH_PATH:
         MatchBy(dlg, IDC_MATCH_PATH, IDC_MATCH_ALIAS);
+        return TRUE;
+    case IDC_REMOVE:
+        RemoveSelectItem(dlg);
         return TRUE;
     case IDC_CANCEL:
         CloseMainDialog(dlg); // quits without saving

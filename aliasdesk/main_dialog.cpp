@@ -5,6 +5,7 @@
 #include "cell_edit.h"
 #include "commands.h"
 #include "dialog_layout.h"
+#include "live_filter.h"
 #include "report_table.h"
 #include "resource.h"
 #include "workers.h"
@@ -57,15 +58,18 @@ BOOL OnInitDialog(HWND dlg)
     pMainTable = CreateTable(dlg, IDC_MAIN_LIST);
     pFilterTable = CreateTable(dlg, IDC_FILTER_LIST);
     StartLoad(dlg);
+    InstallFilterEditProc(GetDlgItem(dlg, IDC_FILTER));
 
     CheckDlgButton(dlg, IDC_MATCH_ALIAS, BST_CHECKED);
     CheckDlgButton(dlg, IDC_MATCH_PATH, BST_UNCHECKED);
+    cs_filter = MakeCriticalSection(); // last: the filter starts nothing without it
     return TRUE;
 }
 
 // Everything the dialog holds goes here, whichever way it was closed.
 BOOL OnDestroy()
 {
+    cs_filter.reset(); // the workers have ended: closing waited for them
     FreeReportTable(pFilterTable);
     pFilterTable = nullptr;
     FreeReportTable(pMainTable);

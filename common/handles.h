@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <utility>
 
 // Owns one handle-like value; Traits names the empty value and the release.
@@ -119,6 +120,41 @@ struct IconTraits {
     static void Close(Value v) { DestroyIcon(v); }
 };
 using UniqueIcon = UniqueResource<IconTraits>;
+
+// A critical section lives on the heap, so that its owner can move while the
+// section itself stays where the system expects it.
+struct CriticalSectionTraits {
+    using Value = CRITICAL_SECTION*;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v)
+    {
+        DeleteCriticalSection(v);
+        delete v;
+    }
+};
+using UniqueCriticalSection = UniqueResource<CriticalSectionTraits>;
+
+// Empty when the memory for it could not be had.
+inline UniqueCriticalSection MakeCriticalSection()
+{
+    auto* section = new (std::nothrow) CRITICAL_SECTION;
+    if (section)
+        InitializeCriticalSection(section);
+    return UniqueCriticalSection(section);
+}
+
+// Holds a critical section for the life of the scope.
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CRITICAL_SECTION* section) : section_(section) { EnterCriticalSection(section_); }
+    ~CriticalSectionLock() { LeaveCriticalSection(section_); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION* section_;
+};
 
 // Blocks from malloc/realloc, as the library hands out text.
 struct FreeDeleter {

@@ -1,0 +1,283 @@
+#include "live_filter.h"
+
+#include "app_state.h"
+#include "diagnostics.h"
+#include "main_dialog.h"
+#include "report_table.h"
+#include "resource.h"
+#include "wildcard.h"
+#include "workers.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cwchar>
+
+std::atomic<int> n_last_thread_id;
+std::atomic<int> n_thread_count;
+UniqueCriticalSection cs_filter;
+
+namespace {
+
+// Written by the dialog thread before each worker starts, read by the worker.
+struct FilterArgs {
+    std::atomic<HWND> filter_box;
+};
+
+FilterArgs filter_args;
+WNDPROC pfnFilterBoxProc;
+
+constexpr int kFirstCellCapacity = 5120; // grows by one path length before the first read
+
+// Guards the start and end of a ticket, which touch both counters at once.
+std::atomic_flag ticket_lock;
+
+class TicketLock {
+public:
+    TicketLock()
+    {
+        while (ticket_lock.test_and_set(std::memory_order_acquire))
+            SwitchToThread();
+    }
+    ~TicketLock() { ticket_lock.clear(std::memory_order_release); }
+    TicketLock(const TicketLock&) = delete;
+    TicketLock& operator=(const TicketLock&) = delete;
+};
+
+// The first worker after a quiet spell gets ticket 1.
+int TakeTicket()
+{
+    TicketLock guard;
+    if (n_thread_count == 0)
+        n_last_thread_id = 0;
+    ++n_thread_count;
+    return ++n_last_thread_id;
+}
+
+void ReturnTicket()
+{
+    TicketLock guard;
+    --n_thread_count;
+}
+
+bool MustStop(int n_thread_id)
+{
+    return n_thread_id < n_last_thread_id || WorkerStopRequested();
+}
+
+HWND MainList()
+{
+    return pMainTable ? pMainTable->window : nullptr;
+}
+
+HWND FilterList()
+{
+    return pFilterTable ? pFilterTable->window : nullptr;
+}
+
+void SelectRow(HWND list, int row)
+{
+    LVITEMW state{};
+    state.state = LVIS_SELECTED;
+    state.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+}
+
+int SelectedCount(HWND list)
+{
+    return list ? static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) : 0;
+}
+
+// Null when the cell could not be read.
+MallocText CellText(const ReportTable* table, int row, int column)
+{
+    wchar_t* text = nullptr;
+    GetCellText(table, row, column, &text);
+    return MallocText(text);
+}
+
+void ShowFullView(HWND dlg)
+{
+    ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
+    ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
+    SelectRow(MainList(), 0);
+    SelectRow(FilterList(), 0);
+}
+
+// Copies one main row to the end of the filter list. An empty parameter or
+// path leaves its cell empty.
+void AppendFilterRow(int main_row)
+{
+    const MallocText alias = CellText(pMainTable, main_row, 0);
+    if (!alias)
+        return;
+    const MallocText parameter = CellText(pMainTable, main_row, 1);
+    const MallocText path = CellText(pMainTable, main_row, 2);
+    const int end = GetRowCount(pFilterTable);
+    InsertRow(pFilterTable, end, alias.get());
+    SetCellText(pFilterTable, end, 1, parameter.get());
+    SetCellText(pFilterTable, end, 2, path.get());
+}
+
+// The main list's columns take the widths the filter list grew to.
+void CopyColumnWidths()
+{
+    for (int column = 0; column < 3; ++column) {
+        const LRESULT width = SendMessageW(FilterList(), LVM_GETCOLUMNWIDTH, column, 0);
+        SendMessageW(MainList(), LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width & 0xFFFF, 0));
+    }
+}
+
+// Fills the filter list with the matching main rows, in the main list's
+// order; true when the search ran to its end.
+bool FilterPass(HWND dlg, const wchar_t* pattern, int column, int n_thread_id)
+{
+    ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_HIDE);
+    ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_SHOW);
+    // The dialog emptied the list at the keystroke, but an older worker may have added rows since.
+    DeleteAllRows(pFilterTable);
+    for (int cursor = -1;;) {
+        if (MustStop(n_thread_id))
+            return false;
+        const int row = FindNextMatch(pattern, cursor, column, n_thread_id);
+        if (row == -1)
+            return true;
+        if (row == kSearchAbandoned || MustStop(n_thread_id))
+            return false;
+        AppendFilterRow(row);
+        SelectRow(FilterList(), 0); // the first match is selected while the list fills
+        cursor = row;
+    }
+}
+
+// Runs under cs_filter, past the door.
+void FilterByBoxText(HWND box, int n_thread_id)
+{
+    const HWND dlg = GetParent(box);
+    const int column = SendDlgItemMessageW(dlg, IDC_MATCH_ALIAS, BM_GETCHECK, 0, 0) == BST_CHECKED ? 0 : 2;
+    wchar_t* text = nullptr;
+    if (!GetWindowTextAlloc(box, &text)) {
+        ShowFullView(dlg);
+        ReturnTicket();
+        return;
+    }
+    const MallocText pattern(text); // GetWindowTextAlloc hands the text to us
+    if (FilterPass(dlg, pattern.get(), column, n_thread_id))
+        CopyColumnWidths();
+    ReturnTicket();
+    DebugPrint(L"leave thread, n_thread_id = %d\n", n_thread_id);
+}
+
+// The main row that holds the alias, searched from the row where the previous
+// one was; a lookup that misses there tries once from the top, in case the
+// lists have drifted apart. -1 when the alias is not in the main list.
+int FindMainRowOf(const wchar_t* alias, int main_cursor)
+{
+    const int row = FindAlias(alias, main_cursor - 1);
+    return (row == -1 && main_cursor > 0) ? FindAlias(alias, -1) : row;
+}
+
+void RemoveFromMainList(HWND dlg, int rows)
+{
+    const int selected = SelectedCount(MainList());
+    int last_deleted = 0;
+    DeleteSelectedRows(&last_deleted);
+    SelectRow(MainList(), last_deleted); // past the end when the last row went: nothing selected
+    SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(rows - selected), FALSE);
+}
+
+void RemoveFromFilterList(HWND dlg)
+{
+    const HWND filter = FilterList();
+    const int selected = SelectedCount(filter);
+    int filter_cursor = 0;
+    int main_cursor = 0;
+    for (int i = 0; i < selected; ++i) {
+        filter_cursor = static_cast<int>(SendMessageW(filter, LVM_GETNEXTITEM, filter_cursor - 1, LVNI_SELECTED));
+        if (filter_cursor == -1)
+            return;
+        const MallocText alias = CellText(pFilterTable, filter_cursor, 0);
+        const int main_row = FindMainRowOf(alias.get(), main_cursor);
+        if (main_row != -1) {
+            SendMessageW(MainList(), LVM_DELETEITEM, main_row, 0);
+            main_cursor = main_row; // a miss keeps the place of the last row found
+        }
+        SendMessageW(filter, LVM_DELETEITEM, filter_cursor, 0);
+        // The label counts the main list's rows; a row missing there took none with it.
+        SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
+    }
+    SelectRow(filter, filter_cursor);
+}
+
+} // namespace
+
+void InstallFilterEditProc(HWND filter_box)
+{
+    pfnFilterBoxProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(filter_box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FilterEditProc)));
+}
+
+LRESULT CALLBACK FilterEditProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const bool ready = pMainTable && pFilterTable && cs_filter;
+    if (message != WM_CHAR || !ready)
+        return CallWindowProcW(pfnFilterBoxProc, box, message, wParam, lParam);
+
+    // The box applies the character first, so the worker reads the new text.
+    CallWindowProcW(pfnFilterBoxProc, box, message, wParam, lParam);
+    filter_args.filter_box = box;
+    DeleteAllRows(pFilterTable);
+    StartWorker(&FilterWorker, &filter_args);
+    return 0;
+}
+
+unsigned __stdcall FilterWorker(void* argument)
+{
+    const HWND box = static_cast<FilterArgs*>(argument)->filter_box;
+    const int n_thread_id = TakeTicket();
+    CriticalSectionLock lock(cs_filter.get());
+    if (MustStop(n_thread_id)) {
+        ReturnTicket(); // a newer worker started, or the dialog is closing
+        return 0;
+    }
+    FilterByBoxText(box, n_thread_id);
+    return 0;
+}
+
+int FindNextMatch(const wchar_t* pattern, int start_row, int column, int n_thread_id)
+{
+    const int rows = GetRowCount(pMainTable);
+    if (!pattern || rows == 0 || start_row >= rows)
+        return -1;
+
+    const int pattern_length = static_cast<int>(wcslen(pattern));
+    wchar_t* cell = nullptr; // one buffer for the whole search, freed below
+    int capacity = kFirstCellCapacity;
+    int found = -1;
+    for (int row = start_row < 0 ? 0 : start_row + 1; row < rows; ++row) {
+        if (n_thread_id != 0 && MustStop(n_thread_id)) {
+            found = kSearchAbandoned;
+            break;
+        }
+        if (!ReadCellText(pMainTable, row, column, &cell, &capacity))
+            break;
+        if (WildcardMatch(cell, static_cast<int>(wcslen(cell)), pattern, pattern_length, 0, L'x')) {
+            found = row;
+            break;
+        }
+    }
+    free(cell);
+    return found;
+}
+
+void RemoveSelectItem(HWND dlg)
+{
+    bRowsRemoved = 1;
+    DebugPrint(L"RemoveSelectItem\n");
+    if (IsMainListShown(dlg))
+        RemoveFromMainList(dlg, GetRowCount(pMainTable));
+    else
+        RemoveFromFilterList(dlg);
+    ZeroMemory(szScanFolder, sizeof(szScanFolder));
+    MarkModified();
+}
