@@ -88,14 +88,6 @@ int SelectedCount(HWND list)
     return list ? static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) : 0;
 }
 
-// Null when the cell could not be read.
-MallocText CellText(const ReportTable* table, int row, int column)
-{
-    wchar_t* text = nullptr;
-    GetCellText(table, row, column, &text);
-    return MallocText(text);
-}
-
 void ShowFullView(HWND dlg)
 {
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
