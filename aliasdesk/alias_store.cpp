@@ -20,6 +20,9 @@
 namespace {
 
 constexpr int kPathCapacity = 512;
+// No alias the program makes comes near this; a longer name is damage, and
+// listing it would cost seconds for every repaint of the list.
+constexpr size_t kLongestName = 4096;
 constexpr int kParameterCapacity = MAX_PATH;
 
 std::atomic<bool> store_busy;
@@ -125,7 +128,8 @@ bool WriteHistory(const std::wstring& config)
 {
     std::vector<wchar_t> names;
     DWORD listed = 0;
-    for (DWORD k = 1;; ++k) {
+    // The buffer doubles, so that a long list costs a few reads, not one per 512 characters.
+    for (DWORD k = 1;; k *= 2) {
         names.assign(512 * k, L'\0');
         listed = GetPrivateProfileSectionNamesW(names.data(), 512 * k, config.c_str());
         if (listed != 512 * k - 2)
@@ -152,7 +156,7 @@ bool SaveTable(HWND dlg, const std::vector<SavedRow>& rows)
 std::vector<wchar_t> ReadHistoryNames(int* units)
 {
     std::vector<wchar_t> buffer;
-    for (int k = 1;; ++k) {
+    for (int k = 1;; k *= 2) { // doubling: a large file is read a few times, not once per 10 KB
         buffer.assign(static_cast<size_t>(5120 * k), L'\0');
         if (ReadHistoryFile(buffer.data(), 5120 * k, units))
             return buffer;
@@ -167,12 +171,15 @@ void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
     for (int p = 0; p < units && !WorkerStopRequested();) {
         ++m;
         const wchar_t* alias = names.data() + p;
-        wchar_t path[kPathCapacity] = {};
-        wchar_t parameter[kParameterCapacity] = {};
-        GetPrivateProfileStringW(alias, L"path", nullptr, path, kPathCapacity, szConfigPath);
-        GetPrivateProfileStringW(alias, L"parameter", nullptr, parameter, kParameterCapacity, szConfigPath);
-        AddAliasRow(alias, path, parameter);
-        p += static_cast<int>(wcslen(alias)) + 1;
+        const size_t length = wcslen(alias);
+        if (length <= kLongestName) {
+            wchar_t path[kPathCapacity] = {};
+            wchar_t parameter[kParameterCapacity] = {};
+            GetPrivateProfileStringW(alias, L"path", nullptr, path, kPathCapacity, szConfigPath);
+            GetPrivateProfileStringW(alias, L"parameter", nullptr, parameter, kParameterCapacity, szConfigPath);
+            AddAliasRow(alias, path, parameter);
+        }
+        p += static_cast<int>(length) + 1;
         SetProgress(dlg, p);
         SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(m), FALSE);
     }

@@ -5,6 +5,7 @@
 #include "main_dialog.h"
 #include "pump.h"
 #include "resource.h"
+#include "workers.h"
 
 #include <commctrl.h>
 
@@ -29,11 +30,32 @@ void MainDialogTest::SetUp()
     ASSERT_TRUE(SetCurrentDirectoryW(dir_.path().c_str()));
     ASSERT_EQ(1, BuildConfigPath((dir_.path() + L"\\").c_str()));
 
+    Open();
+}
+
+void MainDialogTest::Open()
+{
     ASSERT_EQ(1, SuperclassListView());
     dlg_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
     ASSERT_NE(nullptr, dlg_);
     ShowWindow(dlg_, SW_SHOW);
     UpdateWindow(dlg_);
+    WaitForWorkers(); // the start-up load
+    PumpPending();
+}
+
+void MainDialogTest::Restart()
+{
+    if (IsOpen())
+        SendMessageW(dlg_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsOpen(); }));
+    PumpPending();
+    Open();
+}
+
+void MainDialogTest::Settle()
+{
+    WaitForWorkers();
     PumpPending();
 }
 

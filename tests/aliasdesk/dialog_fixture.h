@@ -24,6 +24,13 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Creates the dialog (the program's start) and waits for its start-up load.
+    void Open();
+    // Closes the dialog and opens it again, as a second start of the program.
+    void Restart();
+    // Waits until every worker has ended, then dispatches what they left.
+    void Settle();
+
     HWND Item(int id) const { return GetDlgItem(dlg_, id); }
     std::wstring Text(int id) const;
     void Click(int id); // the command a button click sends

@@ -1,0 +1,449 @@
+#include "alias_store.h"
+#include "app_state.h"
+#include "debug_capture.h"
+#include "dialog_fixture.h"
+#include "pump.h"
+#include "report_table.h"
+#include "resource.h"
+#include "store_files.h"
+#include "wide_text.h"
+#include "window_watch.h"
+#include "workers.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::string Utf16(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+// history.dat as the program writes it: the names, each with its zero unit.
+std::string HistoryOf(const std::vector<std::wstring>& names)
+{
+    std::wstring units;
+    for (const auto& name : names)
+        units += name + L'\0';
+    return EncodeHistory(units.data(), units.size());
+}
+
+class AliasStoreTest : public MainDialogTest {
+protected:
+    std::wstring Config() const { return dir_ / L"config.ini"; }
+    std::wstring History() const { return dir_ / L"history.dat"; }
+
+    std::wstring ConfigValue(const std::wstring& section, const wchar_t* key)
+    {
+        wchar_t value[1024] = {};
+        GetPrivateProfileStringW(section.c_str(), key, L"<missing>", value, 1024, Config().c_str());
+        return value;
+    }
+
+    std::string FileBytes(const std::wstring& path)
+    {
+        std::string bytes;
+        EXPECT_TRUE(ReadFileBytes(path, &bytes)) << "missing " << std::string(path.begin(), path.end());
+        return bytes;
+    }
+
+    bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    // Puts rows into the main list as the user's work (unsaved).
+    void Enter(const std::vector<Row>& rows)
+    {
+        for (const Row& row : rows)
+            AppendRow(Item(IDC_MAIN_LIST), row);
+        MarkModified();
+    }
+
+    void SaveWith(int button)
+    {
+        Click(button);
+        Settle();
+    }
+
+    // Writes the pair by hand, as another program (or an older one) may have.
+    void WriteStore(const std::vector<std::wstring>& names, const std::string& config_bytes)
+    {
+        ASSERT_TRUE(WriteFileBytes(History(), HistoryOf(names)));
+        ASSERT_TRUE(WriteFileBytes(Config(), config_bytes));
+    }
+
+    std::vector<Row> MainRows() { return Rows(Item(IDC_MAIN_LIST)); }
+};
+
+const std::vector<Row> kNotepadAndCalc{{L"Notepad", L"", L"C:\\Windows\\notepad.exe"},
+                                       {L"calc", L"/X", L"C:\\Windows\\calc.exe"}};
+
+TEST_F(AliasStoreTest, SavesOneLowerCaseSectionPerAliasAndTheirNames)
+{
+    Enter(kNotepadAndCalc);
+    SaveWith(IDC_APPLY);
+
+    EXPECT_EQ(L"c:\\windows\\notepad.exe", ConfigValue(L"notepad", L"path"));
+    EXPECT_EQ(L"", ConfigValue(L"notepad", L"parameter"));
+    EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path"));
+    EXPECT_EQ(L"/x", ConfigValue(L"calc", L"parameter"));
+    // Sections in row order, path before parameter, in UTF-16 with its mark.
+    const std::string config = FileBytes(Config());
+    EXPECT_EQ(Utf16(L"\xFEFF[notepad]\r\npath=c:\\windows\\notepad.exe\r\nparameter=\r\n"
+                    L"[calc]\r\npath=c:\\windows\\calc.exe\r\nparameter=/x\r\n"),
+              config);
+    EXPECT_EQ(Utf16(std::wstring(L"notepad\0calc\0", 13)), FileBytes(History()));
+    EXPECT_EQ(26u, FileBytes(History()).size());
+
+    EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
+    EXPECT_EQ(0, bModified.load());
+    EXPECT_TRUE(IsOpen()) << "Apply keeps the dialog open";
+    EXPECT_EQ(kNotepadAndCalc, MainRows()) << "the table keeps its own letter case";
+}
+
+TEST_F(AliasStoreTest, OkSavesAndClosesAndTheSaverTracesItsExitFlag)
+{
+    DebugCapture capture;
+    Enter(kNotepadAndCalc);
+    SaveWith(IDC_APPLY);
+    MarkModified();
+    Click(IDC_OK);
+    Settle();
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ((std::vector<std::wstring>{L"1. bExit 0\n", L"2. bExit 0\n", L"1. bExit 1\n", L"2. bExit 1\n"}),
+              capture.Lines());
+    EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path"));
+}
+
+TEST_F(AliasStoreTest, WithoutChangesOkClosesAndApplyDoesNothing)
+{
+    AppendRow(Item(IDC_MAIN_LIST), kNotepadAndCalc[0]); // shown, not a change of the user's
+    Click(IDC_APPLY);
+    Settle();
+    EXPECT_FALSE(Exists(Config()));
+    EXPECT_FALSE(Exists(History()));
+    Click(IDC_OK);
+    Settle();
+    EXPECT_FALSE(IsOpen());
+    EXPECT_FALSE(Exists(Config()));
+}
+
+TEST_F(AliasStoreTest, CancelQuitsWithoutTouchingTheFiles)
+{
+    WriteStore({L"old"}, "[old]\r\npath=c:\\old.exe\r\nparameter=\r\n");
+    Restart();
+    Enter(kNotepadAndCalc);
+    Click(IDC_CANCEL);
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(HistoryOf({L"old"}), FileBytes(History()));
+    EXPECT_EQ("[old]\r\npath=c:\\old.exe\r\nparameter=\r\n", FileBytes(Config()));
+}
+
+TEST_F(AliasStoreTest, AnEmptyTableLeavesNoConfigAndAnEmptyHistory)
+{
+    Enter(kNotepadAndCalc);
+    SaveWith(IDC_APPLY);
+    Click(IDC_CLEAR);
+    SaveWith(IDC_APPLY);
+    EXPECT_FALSE(Exists(Config()));
+    EXPECT_EQ("", FileBytes(History()));
+
+    SetDlgItemTextW(dlg_, IDC_COUNT, L"9");
+    Restart();
+    EXPECT_TRUE(MainRows().empty());
+    EXPECT_EQ(L"Status...", Text(IDC_STATUS)) << "nothing to load, nothing reported";
+}
+
+TEST_F(AliasStoreTest, ASaveThenAReloadGivesTheRowsBackLowerCasedInOrder)
+{
+    const std::vector<Row> rows{
+        {L"Zeta", L"-A", L"C:\\Z\\Zeta.EXE"}, {L"alpha", L"", L"C:\\A\\alpha.exe"}, {L"Mid", L"x y", L"D:\\Mid.exe"}};
+    Enter(rows);
+    SaveWith(IDC_APPLY);
+    Click(IDC_RELOAD);
+    Settle();
+    EXPECT_EQ((std::vector<Row>{{L"zeta", L"-a", L"c:\\z\\zeta.exe"},
+                                {L"alpha", L"", L"c:\\a\\alpha.exe"},
+                                {L"mid", L"x y", L"d:\\mid.exe"}}),
+              MainRows());
+    EXPECT_EQ(L"3", Text(IDC_COUNT));
+    EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_APPLY)));
+}
+
+TEST_F(AliasStoreTest, AliasesEqualInLowerCaseShareTheLastRowsSection)
+{
+    Enter({{L"Tool", L"", L"c:\\first.exe"}, {L"x", L"", L"c:\\x.exe"}, {L"tool", L"/2", L"c:\\second.exe"}});
+    SaveWith(IDC_APPLY);
+    EXPECT_EQ(L"c:\\second.exe", ConfigValue(L"tool", L"path"));
+    EXPECT_EQ(Utf16(std::wstring(L"tool\0x\0", 7)), FileBytes(History()));
+
+    Click(IDC_RELOAD);
+    Settle();
+    EXPECT_EQ((std::vector<Row>{{L"tool", L"/2", L"c:\\second.exe"}, {L"x", L"", L"c:\\x.exe"}}), MainRows());
+}
+
+TEST_F(AliasStoreTest, ASectionThatHistoryDoesNotListIsNeitherLoadedNorKept)
+{
+    WriteStore({L"listed"}, "[listed]\r\npath=c:\\l.exe\r\nparameter=\r\n[byhand]\r\npath=c:\\h.exe\r\n");
+    Restart();
+    EXPECT_EQ((std::vector<Row>{{L"listed", L"", L"c:\\l.exe"}}), MainRows());
+    MarkModified();
+    SaveWith(IDC_APPLY);
+    EXPECT_EQ(L"<missing>", ConfigValue(L"byhand", L"path"));
+}
+
+TEST_F(AliasStoreTest, LongValuesAreCutToTheirBuffersAndMissingOnesAreEmpty)
+{
+    const std::string path(700, 'p');
+    const std::string parameter(400, 'q');
+    WriteStore({L"long", L"bare"}, "[long]\r\npath=" + path + "\r\nparameter=" + parameter + "\r\n");
+    Restart();
+    EXPECT_EQ((std::vector<Row>{{L"long", std::wstring(259, L'q'), std::wstring(511, L'p')}, {L"bare", L"", L""}}),
+              MainRows());
+}
+
+TEST_F(AliasStoreTest, ALoadCountsEveryNameButAppendsNoIdenticalRow)
+{
+    WriteStore({L"a", L"b"}, "[a]\r\npath=c:\\a.exe\r\nparameter=\r\n[b]\r\npath=c:\\b.exe\r\nparameter=\r\n");
+    Restart();
+    ASSERT_EQ(2u, MainRows().size());
+    Click(IDC_RELOAD); // Reload empties the table first: nothing doubles
+    Settle();
+    EXPECT_EQ(2u, MainRows().size());
+
+    // A load into a table that holds an identical row, in other letter case.
+    DeleteAllRows(pMainTable);
+    AppendRow(Item(IDC_MAIN_LIST), {L"A", L"", L"C:\\A.EXE"});
+    StartLoad(dlg_);
+    Settle();
+    EXPECT_EQ((std::vector<Row>{{L"A", L"", L"C:\\A.EXE"}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
+    EXPECT_EQ(L"3", Text(IDC_COUNT)) << "the rows before plus every name read";
+}
+
+TEST_F(AliasStoreTest, AHistoryOfExactlyTheFirstBufferIsReadTwice)
+{
+    // 1024 names of four characters and a zero unit: 5120 units, 10240 bytes.
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 1024; ++i) {
+        wchar_t name[5];
+        FormatText(name, 5, L"%04x", i);
+        names.push_back(name);
+    }
+    ASSERT_TRUE(WriteFileBytes(History(), HistoryOf(names)));
+    ASSERT_EQ(10240u, FileBytes(History()).size());
+
+    std::vector<wchar_t> buffer(10240, L'\0');
+    int units = -1;
+    EXPECT_EQ(0, ReadHistoryFile(buffer.data(), 5120, &units));
+    EXPECT_EQ(5120, units) << "filled: the caller tries a larger buffer";
+    EXPECT_EQ(1, ReadHistoryFile(buffer.data(), 10240, &units));
+    EXPECT_EQ(5120, units);
+    EXPECT_EQ(0, memcmp(buffer.data(), Utf16(L"0000").data(), 8));
+}
+
+TEST_F(AliasStoreTest, TheProgressBarRunsToTheEndAndHides)
+{
+    Enter(kNotepadAndCalc);
+    SaveWith(IDC_APPLY);
+    HWND bar = Item(IDC_PROGRESS);
+    EXPECT_EQ(7, SendMessageW(bar, PBM_GETRANGE, FALSE, 0)) << "n + 5";
+    EXPECT_EQ(7, SendMessageW(bar, PBM_GETPOS, 0, 0));
+    EXPECT_FALSE(IsWindowVisible(bar));
+
+    Click(IDC_RELOAD); // history.dat holds 13 units
+    Settle();
+    EXPECT_EQ(23, SendMessageW(bar, PBM_GETRANGE, FALSE, 0)) << "units + 10";
+    EXPECT_EQ(23, SendMessageW(bar, PBM_GETPOS, 0, 0));
+    EXPECT_FALSE(IsWindowVisible(bar));
+}
+
+TEST_F(AliasStoreTest, NamesAndPathsOutsideTheAnsiCodePageSurvive)
+{
+    const std::vector<Row> rows{{L"\x4E2D\x6587", L"", L"c:\\\x7A0B\x5E8F\\\x4E2D\x6587.exe"},
+                                {L"\x0444\x0430\x0439\x043B", L"\x043F", L"c:\\\x0444.exe"},
+                                {L"caf\x00E9", L"", L"c:\\caf\x00E9.exe"},
+                                {L"\xD83D\xDE00", L"", L"c:\\\xD83D\xDE00.exe"},
+                                {L"\x011A\x041A\x010A", L"", L"c:\\\x011A.exe"}};
+    Enter(rows);
+    SaveWith(IDC_APPLY);
+    EXPECT_EQ("\xFF\xFE", FileBytes(Config()).substr(0, 2));
+    // U+010A carries the byte 0x0A: the writer stores 0x0D before it.
+    EXPECT_NE(std::string::npos, FileBytes(History()).find(std::string("\x1A\x01\x1A\x04\x0D\x0A\x01", 7)));
+
+    Click(IDC_RELOAD);
+    Settle();
+    EXPECT_EQ(rows, MainRows());
+}
+
+TEST_F(AliasStoreTest, AnOldAnsiConfigStillLoads)
+{
+    WriteStore({L"caf\x00E9"}, "[caf\xE9]\r\npath=c:\\caf\xE9.exe\r\nparameter=-v\r\n");
+    Restart();
+    EXPECT_EQ((std::vector<Row>{{L"caf\x00E9", L"-v", L"c:\\caf\x00E9.exe"}}), MainRows());
+}
+
+TEST_F(AliasStoreTest, OddAndBrokenHistoryFilesLoadWhatTheyHold)
+{
+    // An odd trailing byte, no final terminator, a lone 0x0D, and 0x1A as data.
+    std::string bytes = Utf16(std::wstring(L"a\0\x011A\0b", 5)) + "\x0D";
+    ASSERT_TRUE(WriteFileBytes(History(), bytes));
+    ASSERT_TRUE(WriteFileBytes(Config(), "[b]\r\npath=c:\\b.exe\r\n"));
+    Restart();
+    EXPECT_EQ((std::vector<Row>{{L"a", L"", L""}, {L"\x011A", L"", L""}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
+
+    ASSERT_TRUE(WriteFileBytes(History(), ""));
+    Restart();
+    EXPECT_TRUE(MainRows().empty());
+    EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
+}
+
+TEST_F(AliasStoreTest, AGarbageConfigLoadsEveryNameWithWhatItCanRead)
+{
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>((i * 7919) & 0xFF);
+    WriteStore({L"one", L"two"}, garbage);
+    Restart();
+    const auto rows = MainRows();
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(L"one", rows[0].alias);
+    EXPECT_EQ(L"two", rows[1].alias);
+}
+
+TEST_F(AliasStoreTest, ATenMegabyteHistoryLoadsWhole)
+{
+    // Names far longer than any alias are damage: counted, not listed.
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 8; ++i) {
+        names.push_back(L"short" + std::to_wstring(i));
+        names.push_back(std::wstring(655000, static_cast<wchar_t>(L'a' + i)));
+    }
+    const std::wstring longest(4096, L'z');
+    names.push_back(longest);
+    WriteStore(names, "");
+    ASSERT_GT(FileBytes(History()).size(), 10000000u);
+    Restart();
+    ASSERT_EQ(9, GetRowCount(pMainTable));
+    EXPECT_EQ(L"17", Text(IDC_COUNT));
+    EXPECT_EQ(L"short7", std::wstring(CellText(pMainTable, 7, 0).get()));
+    EXPECT_TRUE(longest == CellText(pMainTable, 8, 0).get()) << "the longest a name may be, whole";
+}
+
+TEST_F(AliasStoreTest, ChangesMadeWhileASaveRunsStayUnsaved)
+{
+    Enter(kNotepadAndCalc);
+    Click(IDC_APPLY);
+    // The saver has read the table once the bar shows; hold it there.
+    ASSERT_TRUE(PumpSentUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_OK)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_RELOAD)));
+    Click(IDC_RELOAD); // refused while the files are written
+    Click(IDC_CLEAR);
+    Settle();
+
+    EXPECT_EQ(1, bModified.load());
+    EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path")) << "the table as it was read";
+    EXPECT_TRUE(MainRows().empty());
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_APPLY)));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_OK)));
+}
+
+TEST_F(AliasStoreTest, AFailedSaveKeepsTheFilesAndSaysSo)
+{
+    Enter(kNotepadAndCalc);
+    SaveWith(IDC_APPLY);
+    const std::string history = FileBytes(History());
+    const std::string config = FileBytes(Config());
+    SetFileAttributesW(Config().c_str(), FILE_ATTRIBUTE_READONLY);
+
+    Enter({{L"new", L"", L"c:\\new.exe"}});
+    WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+    Click(IDC_OK);
+    Settle();
+    ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }));
+    EXPECT_NE(std::wstring::npos, box.seen().text.find(L"Could not save"));
+    EXPECT_EQ(L"Save failed!", Text(IDC_STATUS));
+    EXPECT_EQ(1, bModified.load());
+    EXPECT_TRUE(IsOpen()) << "OK does not close after a failed save";
+    EXPECT_EQ(history, FileBytes(History()));
+    EXPECT_EQ(config, FileBytes(Config()));
+    EXPECT_FALSE(Exists(SavingPath(Config())));
+    SetFileAttributesW(Config().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(AliasStoreTest, AHistoryThatCannotBeWrittenFailsTheSaveBeforeAnythingIsReplaced)
+{
+    ASSERT_TRUE(CreateDirectoryW(SavingPath(History()).c_str(), nullptr)); // stands where the copy goes
+    Enter(kNotepadAndCalc);
+    WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+    SaveWith(IDC_APPLY);
+    ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }));
+    EXPECT_EQ(L"Save failed!", Text(IDC_STATUS));
+    EXPECT_FALSE(Exists(Config()));
+    EXPECT_FALSE(Exists(History()));
+    RemoveDirectoryW(SavingPath(History()).c_str());
+}
+
+TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
+{
+    // What a save leaves when it is stopped right after its commit mark.
+    WriteStore({L"old"}, "[old]\r\npath=c:\\old.exe\r\n");
+    ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"new"})));
+    ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), "[new]\r\npath=c:\\new.exe\r\n"));
+    ASSERT_TRUE(WriteFileBytes(Config() + L".commit", "config.ini: replace\r\n"));
+    Restart();
+    EXPECT_EQ((std::vector<Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
+    EXPECT_FALSE(Exists(Config() + L".commit"));
+
+    // Stopped before its mark: the copies go and the old pair stands.
+    ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"half"})));
+    Restart();
+    EXPECT_EQ((std::vector<Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
+    EXPECT_FALSE(Exists(SavingPath(History())));
+}
+
+TEST_F(AliasStoreTest, AnUnreadableHistoryIsReported)
+{
+    WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+    PostMessageW(dlg_, WM_STORE_FAILED, kHistoryUnreadable, 0);
+    ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }));
+    EXPECT_EQ(L"Could not open history.dat file.", box.seen().text);
+
+    // Held open elsewhere with no sharing: the reader says it could not open it.
+    ASSERT_TRUE(WriteFileBytes(History(), HistoryOf({L"a"})));
+    HANDLE held = CreateFileW(History().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    wchar_t buffer[16];
+    int units = -1;
+    EXPECT_EQ(0, ReadHistoryFile(buffer, 16, &units));
+    EXPECT_EQ(0, units);
+    CloseHandle(held);
+}
+
+TEST_F(AliasStoreTest, ClosingDuringALoadStopsIt)
+{
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 400; ++i)
+        names.push_back(L"n" + std::to_wstring(i));
+    WriteStore(names, "");
+    Click(IDC_RELOAD);
+    ASSERT_TRUE(PumpSentUntil([&] { return GetRowCount(pMainTable) >= 5; }));
+    SendMessageW(dlg_, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(0, RunningWorkerCount());
+}
+
+TEST_F(AliasStoreTest, ClosingDuringASaveLetsItFinish)
+{
+    Enter(kNotepadAndCalc);
+    Click(IDC_APPLY);
+    ASSERT_TRUE(PumpSentUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }));
+    SendMessageW(dlg_, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path"));
+    EXPECT_EQ(26u, FileBytes(History()).size());
+}
+
+} // namespace
