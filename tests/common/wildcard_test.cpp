@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <random>
 #include <string>
 
 namespace {
@@ -119,4 +120,59 @@ TEST(WildcardMatch, LongTextsNeedNoDeepStack)
     EXPECT_EQ(1, WildcardMatch(text.c_str(), length, L"*z", 2, 1, L'x'));
     EXPECT_EQ(0, WildcardMatch(text.c_str(), length, L"*y", 2, 0, L'x'));
     EXPECT_EQ(1, WildcardMatch(text.c_str(), length, L"a?a", 3, 0, L'x'));
+}
+
+namespace {
+
+std::wstring RandomText(std::mt19937& random, const std::wstring& alphabet, size_t longest)
+{
+    std::uniform_int_distribution<size_t> length(0, longest);
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::wstring text(length(random), L' ');
+    for (wchar_t& c : text)
+        c = alphabet[pick(random)];
+    return text;
+}
+
+std::wstring SwapAsciiCase(std::wstring text)
+{
+    for (wchar_t& c : text) {
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - 32);
+        else if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c + 32);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(WildcardMatch, RandomisedPropertiesHold)
+{
+    std::mt19937 random(20261207);
+    const std::wstring letters = L"abAB.\x00E4\x00C4";
+    const std::wstring pattern_letters = letters + L"*?";
+    std::uniform_int_distribution<int> slack(-3, 3);
+    for (int i = 0; i < 40000; ++i) {
+        const std::wstring text = RandomText(random, letters, 12);
+        const std::wstring pattern = RandomText(random, pattern_letters, 8);
+        const int t = static_cast<int>(text.size());
+        const int p = static_cast<int>(pattern.size());
+        SCOPED_TRACE(i);
+
+        const int leading = WildcardMatch(text.c_str(), t, pattern.c_str(), p, 0, L'x');
+        const int full = WildcardMatch(text.c_str(), t, pattern.c_str(), p, 1, L'x');
+        ASSERT_TRUE(leading == 0 || leading == 1);
+        ASSERT_TRUE(full == 0 || full == 1);
+        ASSERT_TRUE(!full || leading) << "a whole match is also a leading one";
+        // Only the ASCII letters fold.
+        ASSERT_EQ(full, WildcardMatch(SwapAsciiCase(text).c_str(), t, pattern.c_str(), p, 1, L'x'));
+        ASSERT_EQ(leading, WildcardMatch(text.c_str(), t, SwapAsciiCase(pattern).c_str(), p, 0, L'x'));
+        // A literal pattern equal to the text, or to its start, always matches.
+        ASSERT_EQ(1, WildcardMatch(text.c_str(), t, text.c_str(), t, 1, L'x'));
+        ASSERT_EQ(1, WildcardMatch(text.c_str(), t, text.c_str(), t / 2, 0, L'x'));
+        ASSERT_EQ(1, WildcardMatch(text.c_str(), t, L"*", 1, 1, L'x'));
+        // Lengths that do not fit the strings must stay inside them.
+        WildcardMatch(text.c_str(), t + slack(random), pattern.c_str(), p + slack(random), i & 1, L'*');
+    }
 }
