@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -79,25 +80,45 @@ bool CanOpenForReading(const wchar_t* path)
     return true;
 }
 
-// The table as it stands, read in one step on the dialog thread.
-TableSnapshot SnapshotTable()
+// Reads rows [first, first + count) in one step on the dialog thread; false
+// when the table changed since the snapshot began.
+bool ReadRows(TableSnapshot& snapshot, int first, int count)
 {
-    TableSnapshot snapshot;
-    auto step = [&snapshot]() -> LRESULT {
-        const int count = GetRowCount(pMainTable);
-        snapshot.rows.reserve(static_cast<size_t>(count));
-        for (int row = 0; row < count; ++row) {
+    auto step = [&]() -> LRESULT {
+        if (nTableChanges != snapshot.changes)
+            return FALSE;
+        const int end = std::min(first + count, GetRowCount(pMainTable));
+        for (int row = first; row < end; ++row) {
             SavedRow saved;
             saved.alias = CellText(pMainTable, row, 0).get();
             saved.parameter = CellText(pMainTable, row, 1).get();
             saved.path = CellText(pMainTable, row, 2).get();
             snapshot.rows.push_back(std::move(saved));
         }
-        snapshot.changes = nTableChanges;
-        return 0;
+        return TRUE;
     };
-    RunOnDialogThread(step);
-    return snapshot;
+    return RunOnDialogThread(step) != FALSE;
+}
+
+// The table as it stands, read a chunk per step so that the dialog answers
+// in between; begun again when the table changes meanwhile.
+TableSnapshot SnapshotTable()
+{
+    constexpr int kChunk = 4096;
+    for (;;) {
+        TableSnapshot snapshot;
+        auto start = [&snapshot]() -> LRESULT {
+            snapshot.changes = nTableChanges;
+            return GetRowCount(pMainTable);
+        };
+        const int count = static_cast<int>(RunOnDialogThread(start));
+        snapshot.rows.reserve(static_cast<size_t>(count));
+        bool whole = true;
+        for (int first = 0; whole && first < count; first += kChunk)
+            whole = ReadRows(snapshot, first, kChunk);
+        if (whole && static_cast<int>(snapshot.rows.size()) == count)
+            return snapshot;
+    }
 }
 
 std::wstring Lowered(std::wstring text)
@@ -118,7 +139,8 @@ bool WriteConfig(HWND dlg, const std::vector<SavedRow>& rows, const std::wstring
             !WritePrivateProfileStringW(alias.c_str(), L"parameter", Lowered(rows[i].parameter).c_str(),
                                         config.c_str()))
             return false;
-        SetProgress(dlg, static_cast<int>(i));
+        if (i % 256 == 0)
+            SetProgress(dlg, static_cast<int>(i)); // every row would cost a message each
     }
     return true;
 }
@@ -165,21 +187,40 @@ std::vector<wchar_t> ReadHistoryNames(int* units)
     }
 }
 
+struct LoadedRow {
+    const wchar_t* alias;
+    wchar_t path[kPathCapacity];
+    wchar_t parameter[kParameterCapacity];
+};
+
+// Names go to the table a chunk at a time: one step on the dialog thread,
+// one progress and count update per chunk.
+constexpr size_t kLoadChunk = 512;
+
 void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
 {
     int m = GetRowCount(pMainTable);
+    std::vector<LoadedRow> chunk;
+    chunk.reserve(kLoadChunk);
+    std::vector<AliasRow> rows;
     for (int p = 0; p < units && !WorkerStopRequested();) {
-        ++m;
-        const wchar_t* alias = names.data() + p;
-        const size_t length = wcslen(alias);
-        if (length <= kLongestName) {
-            wchar_t path[kPathCapacity] = {};
-            wchar_t parameter[kParameterCapacity] = {};
-            GetPrivateProfileStringW(alias, L"path", nullptr, path, kPathCapacity, szConfigPath);
-            GetPrivateProfileStringW(alias, L"parameter", nullptr, parameter, kParameterCapacity, szConfigPath);
-            AddAliasRow(alias, path, parameter);
+        chunk.clear();
+        while (p < units && chunk.size() < kLoadChunk) {
+            ++m;
+            const wchar_t* alias = names.data() + p;
+            const size_t length = wcslen(alias);
+            p += static_cast<int>(length) + 1;
+            if (length > kLongestName)
+                continue;
+            LoadedRow& row = chunk.emplace_back();
+            row.alias = alias;
+            GetPrivateProfileStringW(alias, L"path", nullptr, row.path, kPathCapacity, szConfigPath);
+            GetPrivateProfileStringW(alias, L"parameter", nullptr, row.parameter, kParameterCapacity, szConfigPath);
         }
-        p += static_cast<int>(length) + 1;
+        rows.clear();
+        for (const LoadedRow& row : chunk)
+            rows.push_back({row.alias, row.path, row.parameter});
+        AddAliasRows(rows.data(), rows.size());
         SetProgress(dlg, p);
         SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(m), FALSE);
     }

@@ -1,5 +1,6 @@
 #include "cell_edit.h"
 
+#include "alias_index.h"
 #include "diagnostics.h"
 
 #include <commctrl.h>
@@ -63,5 +64,7 @@ LRESULT CALLBACK ListClassProc(HWND list, UINT message, WPARAM wParam, LPARAM lP
     default:
         break;
     }
-    return CallWindowProcW(pfnKeptListClassProc, list, message, wParam, lParam);
+    const LRESULT result = CallWindowProcW(pfnKeptListClassProc, list, message, wParam, lParam);
+    NoteMainListMessage(list, message, wParam, lParam, result);
+    return result;
 }

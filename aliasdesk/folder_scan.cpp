@@ -1,5 +1,6 @@
 #include "folder_scan.h"
 
+#include "alias_index.h"
 #include "alias_store.h"
 #include "app_state.h"
 #include "file_search.h"
@@ -14,6 +15,9 @@
 #include <algorithm>
 #include <cwchar>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,15 +33,6 @@ bool EndsWithExe(const wchar_t* name, size_t length)
     return length >= 4 && CompareNoCaseAscii(name + length - 4, L".exe") == 0;
 }
 
-int FindFirstRowWithAlias(const wchar_t* alias)
-{
-    LVFINDINFOW find{};
-    find.flags = LVFI_STRING;
-    find.psz = alias;
-    return static_cast<int>(
-        SendMessageW(MainList(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
-}
-
 // The alias under which the program is to be listed, or false when a row with
 // a taken candidate already lists a program of this folder.
 bool ChooseAlias(const wchar_t* directory, const wchar_t* stem, wchar_t* alias)
@@ -50,7 +45,7 @@ bool ChooseAlias(const wchar_t* directory, const wchar_t* stem, wchar_t* alias)
     int capacity = 0;
     bool free_alias = true;
     for (int counter = 0;; ++counter) {
-        const int row = FindFirstRowWithAlias(alias);
+        const int row = FindFirstAlias(alias);
         if (row == -1)
             break;
         ReadCellText(pMainTable, row, 2, &path, &capacity);
@@ -68,28 +63,77 @@ bool ChooseAlias(const wchar_t* directory, const wchar_t* stem, wchar_t* alias)
     return free_alias;
 }
 
-struct FoundFile {
-    wchar_t* directory;
-    wchar_t* file_name;
-};
-
-int ListFoundFile(const FoundFile& found)
+int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
 {
-    const size_t length = wcslen(found.file_name);
-    if (!EndsWithExe(found.file_name, length))
+    const int first = FindFirstAlias(alias);
+    if (first != -1 && EqualNoCaseAscii(CellText(pMainTable, first, 2).get(), path) &&
+        EqualNoCaseAscii(CellText(pMainTable, first, 1).get(), parameter))
+        return 0; // listed already, exactly so
+    appender.Append(alias, parameter, path);
+    NoteTableChanged();
+    return 1;
+}
+
+// Derives the alias of one match and lists it; runs on the dialog thread.
+int ListFoundFile(RowAppender& appender, wchar_t* directory, wchar_t* file_name)
+{
+    const size_t length = wcslen(file_name);
+    if (!EndsWithExe(file_name, length))
         return 0;
-    LowerAsciiInPlace(found.file_name);
-    LowerAsciiInPlace(found.directory);
+    LowerAsciiInPlace(file_name);
+    LowerAsciiInPlace(directory);
 
     wchar_t stem[MAX_PATH] = {};
-    wcsncpy(stem, found.file_name, std::min(length - 4, kMaxAliasLength));
+    wcsncpy(stem, file_name, std::min(length - 4, kMaxAliasLength));
     wchar_t alias[MAX_PATH] = {};
     wchar_t path[MAX_PATH] = {};
     // A path that does not fit is not listed rather than listed cut short.
-    if (ChooseAlias(found.directory, stem, alias) &&
-        FormatText(path, MAX_PATH, L"%s\\%s", found.directory, found.file_name) >= 0)
-        AddAliasRow(alias, path, nullptr);
+    if (ChooseAlias(directory, stem, alias) && FormatText(path, MAX_PATH, L"%s\\%s", directory, file_name) >= 0)
+        AppendAliasRow(appender, alias, path, nullptr);
+    return 1;
+}
+
+void ShowCount()
+{
     SetDlgItemInt(hMainDlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
+}
+
+// Matches gathered by the walk and handed to the dialog thread together, so
+// that a program costs no message of its own. A batch goes when it is full or
+// has waited long enough for the count label to follow the walk.
+struct FoundBatch {
+    std::vector<std::pair<std::wstring, std::wstring>> files; // (directory, name)
+    ULONGLONG first_found = 0;
+};
+
+constexpr size_t kBatchFiles = 512;
+constexpr ULONGLONG kBatchWaitMs = 25;
+
+thread_local FoundBatch* current_batch;
+
+void ListBatch(FoundBatch& batch)
+{
+    if (batch.files.empty())
+        return;
+    auto step = [&batch]() -> LRESULT {
+        RowAppender appender(pMainTable, static_cast<int>(batch.files.size()));
+        for (auto& [directory, name] : batch.files)
+            ListFoundFile(appender, directory.data(), name.data());
+        return 0;
+    };
+    RunOnDialogThread(step);
+    ShowCount();
+    batch.files.clear();
+}
+
+int QueueFoundFile(wchar_t* directory, wchar_t* file_name)
+{
+    FoundBatch& batch = *current_batch;
+    if (batch.files.empty())
+        batch.first_found = GetTickCount64();
+    batch.files.emplace_back(directory, file_name);
+    if (batch.files.size() >= kBatchFiles || GetTickCount64() - batch.first_found >= kBatchWaitMs)
+        ListBatch(batch);
     return 1;
 }
 
@@ -114,10 +158,15 @@ int OnFoundFile(wchar_t* directory, wchar_t* file_name)
 {
     if (!directory || !file_name)
         return 0;
-    FoundFile found{directory, file_name};
     // The duplicate test and the append run as one step on the dialog thread.
-    auto step = [&found] { return static_cast<LRESULT>(ListFoundFile(found)); };
-    return static_cast<int>(RunOnDialogThread(step));
+    auto step = [&]() -> LRESULT {
+        RowAppender appender(pMainTable);
+        return ListFoundFile(appender, directory, file_name);
+    };
+    const int listed = static_cast<int>(RunOnDialogThread(step));
+    if (listed)
+        ShowCount();
+    return listed;
 }
 
 int AddAliasRow(const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
@@ -125,18 +174,22 @@ int AddAliasRow(const wchar_t* alias, const wchar_t* path, const wchar_t* parame
     if (!alias)
         return 0;
     auto step = [&]() -> LRESULT {
-        const int first = FindAlias(alias, -1);
-        if (first != -1 && EqualNoCaseAscii(CellText(pMainTable, first, 2).get(), path) &&
-            EqualNoCaseAscii(CellText(pMainTable, first, 1).get(), parameter))
-            return 0; // listed already, exactly so
-        const int row = GetRowCount(pMainTable);
-        InsertRow(pMainTable, row, alias);
-        NoteTableChanged();
-        if (path && *path)
-            SetCellText(pMainTable, row, 2, path);
-        if (parameter && *parameter)
-            SetCellText(pMainTable, row, 1, parameter);
-        return 1;
+        RowAppender appender(pMainTable);
+        return AppendAliasRow(appender, alias, path, parameter);
+    };
+    return static_cast<int>(RunOnDialogThread(step));
+}
+
+int AddAliasRows(const AliasRow* rows, size_t count)
+{
+    auto step = [&]() -> LRESULT {
+        RowAppender appender(pMainTable, static_cast<int>(count));
+        int appended = 0;
+        for (size_t i = 0; i < count; ++i) {
+            if (rows[i].alias)
+                appended += AppendAliasRow(appender, rows[i].alias, rows[i].path, rows[i].parameter);
+        }
+        return appended;
     };
     return static_cast<int>(RunOnDialogThread(step));
 }
@@ -145,7 +198,12 @@ unsigned __stdcall ScanWorker(void* param)
 {
     std::unique_ptr<ScanArgs> args(static_cast<ScanArgs*>(param));
     HWND dlg = args->dialog;
-    SearchFiles(args->folder, L"*.exe", OnFoundFile, ScanStopRequested);
+    FoundBatch batch;
+    current_batch = &batch;
+    SearchFiles(args->folder, L"*.exe", QueueFoundFile, ScanStopRequested);
+    if (!WorkerStopRequested())
+        ListBatch(batch);
+    current_batch = nullptr;
     if (HWND list = MainList()) {
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED;

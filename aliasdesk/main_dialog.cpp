@@ -1,5 +1,6 @@
 #include "main_dialog.h"
 
+#include "alias_index.h"
 #include "alias_store.h"
 #include "app_state.h"
 #include "cell_edit.h"
@@ -40,6 +41,7 @@ void ResetSharedState(HWND dlg)
     rcSizeSnapshot = RECT{};
     bClosing = false;
     ResetStoreState();
+    InvalidateAliasIndex();
 }
 
 BOOL OnInitDialog(HWND dlg)

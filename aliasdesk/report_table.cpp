@@ -36,16 +36,20 @@ int StringWidth(HWND list, const wchar_t* text)
     return static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
 }
 
-// Widens the column's record to the text (never narrows it) and sets the
+// Raises the column's record to wanted (never lowers it) and sets the
 // control's width from the record. Several threads may write cells at once.
-LRESULT WidenColumn(ReportTable* table, int column, const wchar_t* text)
+LRESULT RaiseColumnWidth(ReportTable* table, int column, int wanted)
 {
-    const int wanted = StringWidth(table->window, text) + 10;
     std::atomic_ref<int> width(table->columns[column].width);
     int seen = width.load();
     while (wanted > seen && !width.compare_exchange_weak(seen, wanted)) { }
     const int set = width.load() & 0xFFFF;
     return SendMessageW(table->window, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(set, 0));
+}
+
+LRESULT WidenColumn(ReportTable* table, int column, const wchar_t* text)
+{
+    return RaiseColumnWidth(table, column, StringWidth(table->window, text) + 10);
 }
 
 bool HasColumn(const ReportTable* table, int column)
@@ -245,4 +249,72 @@ void FreeReportTable(ReportTable* table)
         return;
     free(table->columns);
     free(table);
+}
+
+RowAppender::RowAppender(ReportTable* table, int expected) : table_(table)
+{
+    if (!table_ || !table_->window)
+        return;
+    HWND list = table_->window;
+    visible_ = (GetWindowLongPtrW(list, GWL_STYLE) & WS_VISIBLE) != 0;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    if (expected > 0)
+        SendMessageW(list, LVM_SETITEMCOUNT, GetRowCount(table_) + expected, LVSICF_NOINVALIDATEALL);
+    // The list measures with its own font; so does the appender.
+    dc_ = CreateCompatibleDC(nullptr);
+    auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0));
+    old_font_ = SelectObject(dc_, font ? font : GetStockObject(SYSTEM_FONT));
+}
+
+RowAppender::~RowAppender()
+{
+    if (!table_ || !table_->window)
+        return;
+    SelectObject(dc_, old_font_);
+    DeleteDC(dc_);
+    for (int column = 0; column < table_->column_count && column < 3; ++column) {
+        if (widths_[column] > 0)
+            RaiseColumnWidth(table_, column, widths_[column]);
+    }
+    HWND list = table_->window;
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    if (appended_ > 0 && visible_)
+        InvalidateRect(list, nullptr, TRUE);
+}
+
+void RowAppender::Widen(int column, const wchar_t* text)
+{
+    SIZE extent{};
+    GetTextExtentPoint32W(dc_, text, static_cast<int>(wcslen(text)), &extent);
+    if (extent.cx + 10 > widths_[column])
+        widths_[column] = extent.cx + 10;
+}
+
+int RowAppender::Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path)
+{
+    if (!table_ || !table_->window || !alias || !HasColumn(table_, 0))
+        return -1;
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = GetRowCount(table_);
+    item.pszText = const_cast<wchar_t*>(alias);
+    const int row = static_cast<int>(SendMessageW(table_->window, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row == -1)
+        return -1;
+    Widen(0, alias);
+    const wchar_t* cells[] = {nullptr, parameter, path};
+    for (int column = 1; column <= 2; ++column) {
+        const wchar_t* text = cells[column];
+        if (!text || !*text || !HasColumn(table_, column))
+            continue;
+        LVITEMW cell{};
+        cell.mask = LVIF_TEXT;
+        cell.iItem = row;
+        cell.iSubItem = column;
+        cell.pszText = const_cast<wchar_t*>(text);
+        if (SendMessageW(table_->window, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&cell)))
+            Widen(column, text);
+    }
+    ++appended_;
+    return row;
 }

@@ -41,3 +41,31 @@ int DeleteSelectedRows(int* last_deleted_row);
 
 // Releases the column records and the table object; the control stays.
 void FreeReportTable(ReportTable* table);
+
+// Appends many rows at once on the dialog thread, with the results of
+// InsertRow and SetCellText for each: the list is not redrawn until the
+// appender ends, every text is measured with one device context, and each
+// column's width is set once, at the end, to the same width the single
+// writes would have left.
+class RowAppender {
+public:
+    // expected: rows about to come, so that the list makes room once.
+    explicit RowAppender(ReportTable* table, int expected = 0);
+    ~RowAppender();
+    RowAppender(const RowAppender&) = delete;
+    RowAppender& operator=(const RowAppender&) = delete;
+
+    // The new row's index, or -1 when the list refused it. An empty or null
+    // parameter or path leaves its cell empty.
+    int Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path);
+
+private:
+    void Widen(int column, const wchar_t* text);
+
+    ReportTable* table_;
+    HDC dc_ = nullptr;
+    HGDIOBJ old_font_ = nullptr;
+    int widths_[3] = {};
+    bool visible_ = false;
+    int appended_ = 0;
+};

@@ -1,0 +1,128 @@
+// The shortcuts that keep large tables fast must answer exactly as the list
+// control itself: the alias index against LVM_FINDITEMW, and rows appended
+// together against rows written one message at a time.
+#include "alias_index.h"
+#include "app_state.h"
+#include "dialog_fixture.h"
+#include "folder_scan.h"
+#include "report_table.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <random>
+
+namespace {
+
+std::wstring RandomAlias(std::mt19937& random)
+{
+    static const std::wstring letters = L"aAbB\x00E9\x00C9\x00DFs_#1\x00AD";
+    std::uniform_int_distribution<size_t> length(0, 4), pick(0, letters.size() - 1);
+    std::wstring alias(length(random), L' ');
+    for (wchar_t& c : alias)
+        c = letters[pick(random)];
+    return alias;
+}
+
+int CALLBACK ByLabelLength(LPARAM row1, LPARAM row2, LPARAM list)
+{
+    auto length = [list](LPARAM row) {
+        wchar_t text[64] = {};
+        LVITEMW item{};
+        item.pszText = text;
+        item.cchTextMax = 64;
+        SendMessageW(reinterpret_cast<HWND>(list), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        return static_cast<int>(wcslen(text));
+    };
+    return length(row2) - length(row1);
+}
+
+using ScaleEquivalenceTest = MainDialogTest;
+
+TEST_F(ScaleEquivalenceTest, TheAliasIndexFindsWhatTheListFinds)
+{
+    HWND list = Item(IDC_MAIN_LIST);
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> action(0, 9);
+    for (int step = 0; step < 250; ++step) {
+        const int count = GetRowCount(pMainTable);
+        std::uniform_int_distribution<int> any_row(0, std::max(0, count - 1));
+        switch (action(random)) {
+        case 0: // removal
+            if (count > 0)
+                SendMessageW(list, LVM_DELETEITEM, any_row(random), 0);
+            break;
+        case 1: // sort
+            SendMessageW(list, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(list),
+                         reinterpret_cast<LPARAM>(ByLabelLength));
+            break;
+        case 2: { // label edit
+            if (count == 0)
+                break;
+            std::wstring text = RandomAlias(random);
+            LVITEMW item{};
+            item.pszText = text.data();
+            SendMessageW(list, LVM_SETITEMTEXTW, any_row(random), reinterpret_cast<LPARAM>(&item));
+            break;
+        }
+        case 3: { // insert in the middle
+            std::wstring text = RandomAlias(random);
+            LVITEMW item{};
+            item.mask = LVIF_TEXT;
+            item.iItem = any_row(random);
+            item.pszText = text.data();
+            SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            break;
+        }
+        case 4:
+            if (step % 50 == 4)
+                DeleteAllRows(pMainTable);
+            break;
+        default: { // rows appended the way scans and loads append them
+            std::vector<std::wstring> aliases(3);
+            std::vector<AliasRow> rows;
+            for (auto& alias : aliases) {
+                alias = RandomAlias(random);
+                rows.push_back({alias.c_str(), L"c:\\x.exe", nullptr});
+            }
+            AddAliasRows(rows.data(), rows.size());
+        }
+        }
+        for (int probe = 0; probe < 8; ++probe) {
+            const std::wstring alias = RandomAlias(random);
+            ASSERT_EQ(FindAlias(alias.c_str(), -1), FindFirstAlias(alias.c_str())) << "step " << step;
+        }
+    }
+}
+
+TEST_F(ScaleEquivalenceTest, RowsAppendedTogetherEqualRowsWrittenOneByOne)
+{
+    // One list gets the rows through InsertRow and SetCellText, the other
+    // through one appender: cells and column widths must come out the same.
+    HWND one_by_one = Item(IDC_FILTER_LIST);
+    std::mt19937 random(7);
+    std::vector<Row> rows;
+    for (int i = 0; i < 200; ++i) {
+        std::wstring path(static_cast<size_t>(random() % 60), L'p');
+        rows.push_back({RandomAlias(random) + std::to_wstring(i), i % 3 ? L"" : L"/x", path});
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        InsertRow(pFilterTable, static_cast<int>(i), rows[i].alias.c_str());
+        SetCellText(pFilterTable, static_cast<int>(i), 2, rows[i].path.c_str());
+        SetCellText(pFilterTable, static_cast<int>(i), 1, rows[i].parameter.c_str());
+    }
+    {
+        RowAppender appender(pMainTable, static_cast<int>(rows.size()));
+        for (const Row& row : rows)
+            appender.Append(row.alias.c_str(), row.parameter.c_str(), row.path.c_str());
+    }
+    EXPECT_EQ(Rows(one_by_one), Rows(Item(IDC_MAIN_LIST)));
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(pFilterTable->columns[column].width, pMainTable->columns[column].width) << column;
+        EXPECT_EQ(SendMessageW(one_by_one, LVM_GETCOLUMNWIDTH, column, 0),
+                  SendMessageW(Item(IDC_MAIN_LIST), LVM_GETCOLUMNWIDTH, column, 0))
+            << column;
+    }
+}
+
+} // namespace
