@@ -283,6 +283,26 @@ protected:
     }
 };
 
+TEST_F(SortWhileAddingTest, AFilterPassSortedMidwayEndsInTheMainListsOrder)
+{
+    SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+    rows_ = ManyRows(400);
+    for (const Row& row : rows_)
+        AppendRow(Main(), row);
+
+    SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
+    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }));
+    ClickHeader(Filter(), 0);
+    ASSERT_LT(SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0), 400) << "the pass was still running";
+    WaitForWorkers();
+    PumpPending();
+
+    const std::vector<Row> main_rows = Rows(Main());
+    EXPECT_TRUE(std::is_sorted(main_rows.begin(), main_rows.end(),
+                               [](const Row& a, const Row& b) { return a.alias < b.alias; }));
+    EXPECT_EQ(main_rows, Rows(Filter())) << "every row once, in the main list's order";
+}
+
 // Posted input waits while a scan keeps the dialog busy with its rows, so the
 // scan is held between two rows and the sorts and the edit are sent, as the
 // list would send them.
