@@ -1,6 +1,7 @@
 #include "list_input.h"
 
 #include "pump.h"
+#include "workers.h"
 
 #include <commctrl.h>
 
@@ -47,9 +48,7 @@ void PumpPosted()
 RECT CellRect(HWND list, int row, int column)
 {
     RECT cell{};
-    cell.top = column;
-    cell.left = LVIR_LABEL;
-    SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    ListView_GetSubItemRect(list, row, column, LVIR_LABEL, &cell);
     return cell;
 }
 
@@ -121,4 +120,29 @@ RECT RectInList(HWND list, HWND window)
     GetWindowRect(window, &rect);
     MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+void TypeAndSettle(HWND box, const std::wstring& keys)
+{
+    for (wchar_t c : keys)
+        SendMessageW(box, WM_CHAR, c, 1);
+    WaitForWorkers();
+    PumpPending();
+}
+
+void ListTest::SetUp()
+{
+    MainDialogTest::SetUp();
+    if (HasFatalFailure())
+        return;
+    WaitForWorkers(); // the start-up load found no files
+    SetForegroundWindow(dlg_);
+}
+
+void ListTest::Fill(const std::vector<Row>& rows)
+{
+    rows_ = rows;
+    for (const Row& row : rows_)
+        AppendRow(Main(), row);
+    SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
 }

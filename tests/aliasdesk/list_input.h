@@ -1,8 +1,15 @@
 // Mouse and keyboard input for the dialog's report lists, posted the way the
-// system delivers it, and the edit box those lists open.
+// system delivers it, the edit box those lists open, and a dialog fixture
+// with rows in its main list.
 #pragma once
 
+#include "dialog_fixture.h"
+#include "resource.h"
+
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 // The rectangle of a cell (LVIR_LABEL), list client coordinates.
 RECT CellRect(HWND list, int row, int column);
@@ -27,3 +34,21 @@ void EndEdit(HWND list, const wchar_t* text, UINT vk);
 
 // The window's rectangle in the list's client coordinates.
 RECT RectInList(HWND list, HWND window);
+
+// Types the characters into the box as the message loop would deliver them
+// and waits for every worker they started.
+void TypeAndSettle(HWND box, const std::wstring& keys);
+
+class ListTest : public MainDialogTest {
+protected:
+    void SetUp() override;
+
+    // Puts the rows into the main list (rows_ holds them).
+    void Fill(const std::vector<Row>& rows);
+    void TypeFilter(const std::wstring& keys) { TypeAndSettle(Item(IDC_FILTER), keys); }
+
+    HWND Main() const { return Item(IDC_MAIN_LIST); }
+    HWND Filter() const { return Item(IDC_FILTER_LIST); }
+
+    std::vector<Row> rows_;
+};

