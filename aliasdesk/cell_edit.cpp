@@ -2,18 +2,89 @@
 
 #include "alias_index.h"
 #include "diagnostics.h"
+#include "report_table.h"
 
 #include <commctrl.h>
+
+#include <utility>
 
 ClickPoint ptLastClick;
 int bEditing;
 int n_edit_row = -1;
 int n_edit_column = -1;
+RECT rcEditCell;
+MallocText szEditAlias;
 
 namespace {
 
 WNDPROC pfnKeptListClassProc;
 HWND hClassReplacementWnd; // hidden list view, only there to reach the class
+
+WNDPROC pfnKeptEditProc; // null when no edit runs
+HWND hEditBox; // the box whose procedure was replaced
+// The edited row carries a mark of its own as its item data, since rows may
+// move or go while the user types (a filter pass that starts again refills
+// its list). Marks are negative: a sort gives rows their places as data.
+LPARAM n_edit_mark;
+LPARAM n_last_edit_mark;
+
+bool IsEditableColumn(const ReportTable* table, int column)
+{
+    return column >= 0 && column < table->column_count;
+}
+
+// The column under the last click, when the click lay in the given row.
+int ClickedColumn(const ReportTable* table, int row)
+{
+    LVHITTESTINFO hit{};
+    hit.pt.x = static_cast<LONG>(ptLastClick.x);
+    hit.pt.y = static_cast<LONG>(ptLastClick.y);
+    SendMessageW(table->window, LVM_SUBITEMHITTEST, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&hit));
+    if (hit.iItem != row || !IsEditableColumn(table, hit.iSubItem))
+        return 0;
+    return hit.iSubItem;
+}
+
+RECT CellRect(HWND list, int row, int column)
+{
+    RECT cell{};
+    cell.top = column;
+    cell.left = LVIR_LABEL;
+    SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    return cell;
+}
+
+void MarkRow(HWND list, int row, LPARAM mark)
+{
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    item.lParam = mark;
+    SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+// -1 when the edited row has left the list.
+int EditedRowNow(HWND list)
+{
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = n_edit_mark;
+    return static_cast<int>(
+        SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+// Gives the box its own procedure back and clears the edit state.
+void ClearEditState()
+{
+    if (pfnKeptEditProc && IsWindow(hEditBox))
+        SetWindowLongPtrW(hEditBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnKeptEditProc));
+    rcEditCell = RECT{};
+    pfnKeptEditProc = nullptr;
+    hEditBox = nullptr;
+    bEditing = 0;
+    n_edit_row = -1;
+    n_edit_column = -1;
+}
 
 } // namespace
 
@@ -67,4 +138,86 @@ LRESULT CALLBACK ListClassProc(HWND list, UINT message, WPARAM wParam, LPARAM lP
     const LRESULT result = CallWindowProcW(pfnKeptListClassProc, list, message, wParam, lParam);
     NoteMainListMessage(list, message, wParam, lParam, result);
     return result;
+}
+
+LRESULT CALLBACK CellEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_WINDOWPOSCHANGING) {
+        auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (pos->cx != 0) {
+            pos->x = rcEditCell.left;
+            pos->y = rcEditCell.top;
+            pos->cx = rcEditCell.right - rcEditCell.left;
+            pos->cy = rcEditCell.bottom - rcEditCell.top;
+            pos->flags &= ~(SWP_NOMOVE | SWP_NOSIZE);
+        }
+    }
+    const WNDPROC kept = pfnKeptEditProc;
+    if (!kept)
+        return DefWindowProcW(edit, message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        ClearEditState(); // the box went without ending the edit: nothing of it is written
+    return CallWindowProcW(kept, edit, message, wParam, lParam);
+}
+
+void BeginCellEdit(ReportTable* table, int label_row)
+{
+    if (!table || !table->window || bEditing || label_row < 0 || label_row >= GetRowCount(table))
+        return;
+    HWND list = table->window;
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
+    if (!edit)
+        return;
+    const int column = ClickedColumn(table, label_row);
+    rcEditCell = CellRect(list, label_row, column);
+    hEditBox = edit;
+    pfnKeptEditProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CellEditProc)));
+
+    const MallocText text = CellText(table, label_row, column);
+    SetWindowTextW(edit, text ? text.get() : L"");
+    n_edit_mark = --n_last_edit_mark;
+    MarkRow(list, label_row, n_edit_mark);
+    bEditing = 1;
+    n_edit_row = label_row;
+    n_edit_column = column;
+}
+
+int EndCellEdit(ReportTable* table, EndedEdit* ended)
+{
+    if (!pfnKeptEditProc || !table || !table->window)
+        return 0;
+    wchar_t* box_text = nullptr;
+    GetWindowTextAlloc(hEditBox, &box_text);
+    MallocText text(box_text); // GetWindowTextAlloc hands the text to us
+
+    const int row = EditedRowNow(table->window);
+    if (row != -1)
+        MarkRow(table->window, row, 0);
+    const int column = n_edit_column;
+    const bool written = row != -1 && StoreCellText(table, row, column, text ? text.get() : L"");
+    ClearEditState();
+    if (!written)
+        return 0;
+    if (ended) {
+        ended->column = column;
+        ended->text = std::move(text);
+    }
+    return column == 0 ? 1 : 0;
+}
+
+void ForgetCellEdit()
+{
+    ClearEditState();
+    szEditAlias.reset();
+}
+
+int StoreCellText(const ReportTable* table, int row, int column, const wchar_t* text)
+{
+    if (!table || !table->window || !text || !IsEditableColumn(table, column))
+        return 0;
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text);
+    return static_cast<int>(SendMessageW(table->window, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
 }

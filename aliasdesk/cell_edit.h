@@ -1,7 +1,11 @@
 // In-place editing of any cell of the two report lists.
 #pragma once
 
+#include "handles.h"
+
 #include <windows.h>
+
+struct ReportTable;
 
 struct ClickPoint {
     DWORD x; // unsigned 16-bit values, as the mouse message carries them
@@ -12,6 +16,10 @@ extern ClickPoint ptLastClick; // last left-button press in any list view, clien
 extern int bEditing;
 extern int n_edit_row; // -1 when no edit
 extern int n_edit_column; // -1 when no edit
+extern RECT rcEditCell; // the edited cell, list client coordinates
+
+// The alias of the filter row being edited, whole however long it is.
+extern MallocText szEditAlias;
 
 // Replaces the window procedure of the system's list-view class for the
 // whole process; must run before the dialog creates its lists.
@@ -22,3 +30,29 @@ int SuperclassListView();
 void RestoreListViewClass();
 
 LRESULT CALLBACK ListClassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Keeps the list's edit box on the edited cell, wherever the list puts it.
+LRESULT CALLBACK CellEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Starts editing the cell under the last click when it lies in label_row,
+// the row the list is about to edit; otherwise (an edit started from the
+// keyboard) that row's label. The box is filled with the cell's text.
+void BeginCellEdit(ReportTable* table, int label_row);
+
+// What an ended edit wrote into its list.
+struct EndedEdit {
+    int column = -1; // -1 when nothing was written
+    MallocText text; // null for an empty box
+};
+
+// Writes the edit box's text into the edited cell, whether the edit was
+// confirmed or left with Escape, and ends the edit. Answers 1 only for
+// column 0, so that the list never copies a sub-item's text into the label.
+// Nothing is written when no edit runs or the edited row has gone.
+int EndCellEdit(ReportTable* table, EndedEdit* ended = nullptr);
+
+// Drops the state of an edit that its list took with it when it went.
+void ForgetCellEdit();
+
+// Sets a cell as it is, an empty text included; 0 when the cell does not exist.
+int StoreCellText(const ReportTable* table, int row, int column, const wchar_t* text);

@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "diagnostics.h"
+#include "list_notify.h"
 #include "main_dialog.h"
 #include "report_table.h"
 #include "resource.h"
@@ -96,19 +97,37 @@ void ShowFullView(HWND dlg)
     SelectRow(FilterList(), 0);
 }
 
-// Copies one main row to the end of the filter list. An empty parameter or
-// path leaves its cell empty.
-void AppendFilterRow(int main_row)
+// Copies one main row to the end of the filter list, in one step on the
+// dialog thread, unless a sort has moved the main rows since the pass began
+// (the row index may then name another row). An empty parameter or path
+// leaves its cell empty.
+bool AppendFilterRow(int main_row, unsigned sorts_seen)
 {
-    const MallocText alias = CellText(pMainTable, main_row, 0);
-    if (!alias)
-        return;
-    const MallocText parameter = CellText(pMainTable, main_row, 1);
-    const MallocText path = CellText(pMainTable, main_row, 2);
-    const int end = GetRowCount(pFilterTable);
-    InsertRow(pFilterTable, end, alias.get());
-    SetCellText(pFilterTable, end, 1, parameter.get());
-    SetCellText(pFilterTable, end, 2, path.get());
+    auto step = [main_row, sorts_seen]() -> LRESULT {
+        if (nListSorts != sorts_seen)
+            return 0;
+        const MallocText alias = CellText(pMainTable, main_row, 0);
+        if (!alias)
+            return 1;
+        const MallocText parameter = CellText(pMainTable, main_row, 1);
+        const MallocText path = CellText(pMainTable, main_row, 2);
+        const int end = GetRowCount(pFilterTable);
+        InsertRow(pFilterTable, end, alias.get());
+        SetCellText(pFilterTable, end, 1, parameter.get());
+        SetCellText(pFilterTable, end, 2, path.get());
+        return 1;
+    };
+    return RunOnDialogThread(step) != 0;
+}
+
+// Empties the filter list for a pass; answers the sort count it starts from.
+unsigned StartFilling()
+{
+    auto step = []() -> LRESULT {
+        DeleteAllRows(pFilterTable);
+        return nListSorts;
+    };
+    return static_cast<unsigned>(RunOnDialogThread(step));
 }
 
 // The main list's columns take the widths the filter list grew to.
@@ -121,24 +140,33 @@ void CopyColumnWidths()
 }
 
 // Fills the filter list with the matching main rows, in the main list's
-// order; true when the search ran to its end.
+// order; true when the search ran to its end. A header click during the pass
+// reorders both lists, so the pass starts again in the new order.
 bool FilterPass(HWND dlg, const wchar_t* pattern, int column, int n_thread_id)
 {
     ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_SHOW);
     // The dialog emptied the list at the keystroke, but an older worker may have added rows since.
-    DeleteAllRows(pFilterTable);
+    unsigned sorts_seen = StartFilling();
     for (int cursor = -1;;) {
         if (MustStop(n_thread_id))
             return false;
         const int row = FindNextMatch(pattern, cursor, column, n_thread_id);
-        if (row == -1)
-            return true;
-        if (row == kSearchAbandoned || MustStop(n_thread_id))
+        if (row == kSearchAbandoned)
             return false;
-        AppendFilterRow(row);
-        SelectRow(FilterList(), 0); // the first match is selected while the list fills
-        cursor = row;
+        if (row == -1) {
+            if (nListSorts == sorts_seen)
+                return true;
+        } else if (MustStop(n_thread_id)) {
+            return false;
+        } else if (AppendFilterRow(row, sorts_seen)) {
+            SelectRow(FilterList(), 0); // the first match is selected while the list fills
+            cursor = row;
+            continue;
+        }
+        // A header click moved the rows the search had still to visit.
+        sorts_seen = StartFilling();
+        cursor = -1;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "cell_edit.h"
 #include "commands.h"
 #include "dialog_layout.h"
+#include "list_notify.h"
 #include "live_filter.h"
 #include "report_table.h"
 #include "resource.h"
@@ -77,6 +78,7 @@ BOOL OnDestroy()
     FreeReportTable(pMainTable);
     pMainTable = nullptr;
     RestoreListViewClass();
+    ForgetCellEdit();
     if (hSmallIcon) {
         DestroyIcon(hSmallIcon);
         hSmallIcon = nullptr;
@@ -109,6 +111,8 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return OnInitDialog(dlg);
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), dlg);
+    case WM_NOTIFY:
+        return OnListNotify(dlg, reinterpret_cast<NMHDR*>(lParam));
     case WM_WINDOWPOSCHANGING:
         return OnWindowPosChanging(dlg);
     case WM_SIZE:

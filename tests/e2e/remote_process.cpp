@@ -48,13 +48,30 @@ RemoteProgram::RemoteProgram(const std::wstring& exe, const std::wstring& curren
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
+    started_here_ = true;
     scratch_ = VirtualAllocEx(process_, nullptr, kScratchBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+RemoteProgram::RemoteProgram(HWND window)
+{
+    GetWindowThreadProcessId(window, &pid_);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
+                    FALSE, pid_);
+    if (process_)
+        scratch_ = VirtualAllocEx(process_, nullptr, kScratchBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
 }
 
 RemoteProgram::~RemoteProgram()
 {
     if (!process_)
         return;
+    if (!started_here_) {
+        if (scratch_)
+            VirtualFreeEx(process_, scratch_, 0, MEM_RELEASE);
+        CloseHandle(process_);
+        return;
+    }
     if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
         TerminateProcess(process_, 99);
         WaitForSingleObject(process_, 10000);
@@ -147,6 +164,19 @@ std::vector<std::wstring> RemoteProgram::Headers(HWND list)
         headers.emplace_back(text);
     }
     return headers;
+}
+
+RECT RemoteProgram::SubItemRect(HWND list, int row, int column)
+{
+    RECT rect{};
+    rect.top = column;
+    rect.left = LVIR_LABEL;
+    void* remote = Alloc(sizeof(rect));
+    if (!remote || !Write(remote, &rect, sizeof(rect)) ||
+        !SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(remote)) ||
+        !Read(remote, &rect, sizeof(rect)))
+        return RECT{};
+    return rect;
 }
 
 std::wstring RemoteProgram::CurrentDirectory()

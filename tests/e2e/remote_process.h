@@ -13,7 +13,9 @@ class RemoteProgram {
 public:
     // Copies nothing; starts exe with the given current directory.
     RemoteProgram(const std::wstring& exe, const std::wstring& current_dir, const wchar_t* environment = nullptr);
-    ~RemoteProgram(); // ends the program if it still runs
+    // Reaches the program that owns the window, which it leaves running.
+    explicit RemoteProgram(HWND window);
+    ~RemoteProgram(); // ends a program it started if that still runs
     RemoteProgram(const RemoteProgram&) = delete;
     RemoteProgram& operator=(const RemoteProgram&) = delete;
 
@@ -32,6 +34,7 @@ public:
     int RowCount(HWND list);
     std::wstring Cell(HWND list, int row, int column);
     std::vector<std::wstring> Headers(HWND list);
+    RECT SubItemRect(HWND list, int row, int column); // LVIR_LABEL, list client coordinates
 
 private:
     void* Alloc(size_t bytes);
@@ -40,6 +43,7 @@ private:
 
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
+    bool started_here_ = false;
     void* scratch_ = nullptr; // one block in the target for every request
 };
 

@@ -1,0 +1,185 @@
+#include "list_notify.h"
+
+#include "app_state.h"
+#include "cell_edit.h"
+#include "live_filter.h"
+#include "report_table.h"
+#include "resource.h"
+#include "wide_text.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <new>
+#include <numeric>
+#include <vector>
+
+SortContext sortContext;
+std::atomic<unsigned> nListSorts;
+
+namespace {
+
+constexpr COLORREF kEvenRowColor = 0x00F0F0F0;
+constexpr COLORREF kOddRowColor = 0x00FFFFFF;
+
+ReportTable* TableOf(UINT_PTR id)
+{
+    if (id == IDC_MAIN_LIST)
+        return pMainTable;
+    if (id == IDC_FILTER_LIST)
+        return pFilterTable;
+    return nullptr;
+}
+
+INT_PTR Answer(HWND dlg, LONG_PTR answer)
+{
+    SetWindowLongPtrW(dlg, DWLP_MSGRESULT, answer);
+    return 1;
+}
+
+INT_PTR OnBeginLabelEdit(HWND dlg, ReportTable* table, const NMLVDISPINFOW* info)
+{
+    BeginCellEdit(table, info->item.iItem);
+    if (table == pFilterTable)
+        szEditAlias = CellText(table, info->item.iItem, 0);
+    return Answer(dlg, 0);
+}
+
+// The main row gets what the filter cell got, an empty text included, so that
+// the two lists never disagree about a row.
+void WriteBack(int main_row, const EndedEdit& ended)
+{
+    if (ended.text)
+        SetCellText(pMainTable, main_row, ended.column, ended.text.get());
+    else
+        StoreCellText(pMainTable, main_row, ended.column, L"");
+}
+
+INT_PTR OnEndLabelEdit(HWND dlg, ReportTable* table)
+{
+    EndedEdit ended;
+    const int answer = EndCellEdit(table, &ended);
+    if (ended.column == -1)
+        return Answer(dlg, 0); // nothing was written
+    if (table == pFilterTable) {
+        const int main_row = FindAlias(szEditAlias.get(), -1);
+        szEditAlias.reset();
+        if (main_row == -1)
+            return 0;
+        WriteBack(main_row, ended);
+    }
+    MarkModified();
+    return Answer(dlg, answer);
+}
+
+INT_PTR OnKeyDown(HWND dlg, const NMLVKEYDOWN* key)
+{
+    if (key->wVKey == VK_DELETE)
+        RemoveSelectItem(dlg);
+    return 1;
+}
+
+int CALLBACK ComparePlaces(LPARAM place1, LPARAM place2, LPARAM)
+{
+    return place1 < place2 ? -1 : (place1 > place2 ? 1 : 0);
+}
+
+// The rows are ordered with CompareRows before the list moves any of them:
+// a list in the middle of a sort may not be read (Wine hands its compare
+// callback indices of rows other than those compared), and rows that compare
+// equal keep their order, so that two lists that hold rows in one order
+// still do afterwards. Each row then gets its new place as its item data,
+// and the list sorts by that.
+void SortList(ReportTable* table)
+{
+    if (!table || !table->window)
+        return;
+    sortContext.table = table;
+    try {
+        std::vector<int> order(static_cast<size_t>(GetRowCount(table)));
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [](int row1, int row2) {
+            return CompareRows(row1, row2, reinterpret_cast<LPARAM>(&sortContext)) < 0;
+        });
+        for (size_t place = 0; place < order.size(); ++place) {
+            LVITEMW item{};
+            item.mask = LVIF_PARAM;
+            item.iItem = order[place];
+            item.lParam = static_cast<LPARAM>(place);
+            SendMessageW(table->window, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        }
+        SendMessageW(table->window, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ComparePlaces));
+    } catch (const std::bad_alloc&) {
+        // No memory for the order: the list stays as it is.
+    }
+}
+
+void EndEditOf(const ReportTable* table)
+{
+    if (table && table->window)
+        SendMessageW(table->window, LVM_CANCELEDITLABEL, 0, 0);
+}
+
+INT_PTR OnCustomDraw(HWND dlg, NMLVCUSTOMDRAW* draw)
+{
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        // A removal moves the rows below it up without drawing them again, so
+        // they keep the stripe of their old place: the first paint after it
+        // asks for every row once. Once, or the paint would never end.
+        if (bRowsRemoved.exchange(0))
+            InvalidateRect(draw->nmcd.hdr.hwndFrom, nullptr, FALSE);
+        return Answer(dlg, CDRF_NOTIFYITEMDRAW);
+    case CDDS_ITEMPREPAINT:
+        draw->clrTextBk = (draw->nmcd.dwItemSpec & 1) ? kOddRowColor : kEvenRowColor;
+        return Answer(dlg, CDRF_NEWFONT);
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+INT_PTR OnListNotify(HWND dlg, NMHDR* header)
+{
+    ReportTable* table = TableOf(header->idFrom);
+    if (!table)
+        return 0;
+    switch (header->code) {
+    case LVN_BEGINLABELEDITW:
+        return OnBeginLabelEdit(dlg, table, reinterpret_cast<const NMLVDISPINFOW*>(header));
+    case LVN_ENDLABELEDITW:
+        return OnEndLabelEdit(dlg, table);
+    case LVN_KEYDOWN:
+        return OnKeyDown(dlg, reinterpret_cast<const NMLVKEYDOWN*>(header));
+    case LVN_COLUMNCLICK:
+        SortBothLists(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
+        return 1;
+    case NM_CUSTOMDRAW:
+        return OnCustomDraw(dlg, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    default:
+        return 0;
+    }
+}
+
+int CALLBACK CompareRows(LPARAM row1, LPARAM row2, LPARAM context)
+{
+    const auto* sort = reinterpret_cast<const SortContext*>(context);
+    if (!sort)
+        return 0;
+    const MallocText first = CellText(sort->table, static_cast<int>(row1), sort->column);
+    const MallocText second = CellText(sort->table, static_cast<int>(row2), sort->column);
+    const int order = CompareNoCaseAscii(first ? first.get() : L"", second ? second.get() : L"");
+    return sort->ascending ? order : -order;
+}
+
+void SortBothLists(int column)
+{
+    EndEditOf(pFilterTable);
+    EndEditOf(pMainTable);
+    sortContext.column = column;
+    sortContext.ascending = sortContext.ascending ? 0 : 1;
+    SortList(pFilterTable);
+    SortList(pMainTable);
+    ++nListSorts;
+}
