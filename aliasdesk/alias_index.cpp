@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,6 +19,7 @@ struct AliasIndex {
 };
 
 AliasIndex index;
+std::atomic<unsigned> main_list_moves;
 
 // Labels the list takes as equal have equal keys: the list compares with the
 // user's locale, ignoring case.
@@ -87,17 +89,26 @@ void InvalidateAliasIndex()
     index.rows_by_key.clear();
 }
 
+unsigned MainListMoves()
+{
+    return main_list_moves;
+}
+
 void NoteMainListMessage(HWND list, UINT message, WPARAM, LPARAM lParam, LRESULT result)
 {
-    if (!index.valid || !pMainTable || list != pMainTable->window)
+    if (!pMainTable || list != pMainTable->window)
         return;
     switch (message) {
-    case LVM_INSERTITEMW: {
-        const wchar_t* text = InsertedText(lParam);
+    case LVM_INSERTITEMW:
+    case LVM_INSERTITEMA: {
         const int row = static_cast<int>(result);
         if (row == -1)
             return;
-        if (text && row == GetRowCount(pMainTable) - 1)
+        const bool appended = row == GetRowCount(pMainTable) - 1;
+        if (!appended)
+            ++main_list_moves;
+        const wchar_t* text = message == LVM_INSERTITEMW ? InsertedText(lParam) : nullptr;
+        if (index.valid && appended && text)
             index.rows_by_key[KeyOf(text)].push_back(row);
         else
             InvalidateAliasIndex();
@@ -108,13 +119,15 @@ void NoteMainListMessage(HWND list, UINT message, WPARAM, LPARAM lParam, LRESULT
         if (ChangesLabel(lParam))
             InvalidateAliasIndex();
         return;
-    case LVM_INSERTITEMA:
     case LVM_SETITEMA:
     case LVM_SETITEMTEXTA:
+        InvalidateAliasIndex();
+        return;
     case LVM_DELETEITEM:
     case LVM_DELETEALLITEMS:
     case LVM_SORTITEMS:
     case LVM_SORTITEMSEX:
+        ++main_list_moves;
         InvalidateAliasIndex();
         return;
     default:

@@ -20,3 +20,8 @@ void NoteMainListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, 
 
 // A label changed without a message to the list (an in-place edit).
 void InvalidateAliasIndex();
+
+// Counts the changes that move main rows to other indices (removals, sorts,
+// inserts above the end); a reader that walks the rows by index across
+// several steps starts again when it changes. Any thread may read it.
+unsigned MainListMoves();

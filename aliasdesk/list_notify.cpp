@@ -15,7 +15,6 @@
 #include <vector>
 
 SortContext sortContext;
-std::atomic<unsigned> nListSorts;
 
 namespace {
 
@@ -181,5 +180,4 @@ void SortBothLists(int column)
     sortContext.ascending = sortContext.ascending ? 0 : 1;
     SortList(pFilterTable);
     SortList(pMainTable);
-    ++nListSorts;
 }

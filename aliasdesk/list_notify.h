@@ -16,10 +16,6 @@ struct SortContext {
 
 extern SortContext sortContext;
 
-// Counts the sorts. A worker that walks the main list by row index knows
-// from it that the rows it has not reached yet may have moved.
-extern std::atomic<unsigned> nListSorts;
-
 // Handles WM_NOTIFY for the dialog; 1 when handled (any answer is stored as
 // the dialog's message result), 0 for everything else, every other control's
 // notifications included.

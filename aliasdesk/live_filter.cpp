@@ -1,8 +1,8 @@
 #include "live_filter.h"
 
+#include "alias_index.h"
 #include "app_state.h"
 #include "diagnostics.h"
-#include "list_notify.h"
 #include "main_dialog.h"
 #include "report_table.h"
 #include "resource.h"
@@ -97,37 +97,91 @@ void ShowFullView(HWND dlg)
     SelectRow(FilterList(), 0);
 }
 
-// Copies one main row to the end of the filter list, in one step on the
-// dialog thread, unless a sort has moved the main rows since the pass began
-// (the row index may then name another row). An empty parameter or path
-// leaves its cell empty.
-bool AppendFilterRow(int main_row, unsigned sorts_seen)
+// A filter pass works on the dialog thread a slice at a time, each slice
+// short enough that the dialog answers in between, and checks its ticket
+// between slices: a pass costs a few dozen messages, not several per row.
+constexpr ULONGLONG kSliceMicroseconds = 15000;
+
+class SliceClock {
+public:
+    SliceClock() { QueryPerformanceCounter(&start_); }
+    bool Spent() const
+    {
+        LARGE_INTEGER now, frequency;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<ULONGLONG>(now.QuadPart - start_.QuadPart) * 1000000 /
+            static_cast<ULONGLONG>(frequency.QuadPart) >=
+            kSliceMicroseconds;
+    }
+
+private:
+    LARGE_INTEGER start_;
+};
+
+struct FilterPassState {
+    int n_thread_id;
+    const wchar_t* pattern;
+    int pattern_length;
+    int column;
+    unsigned moves_seen; // MainListMoves() when the pass began
+    int next_row; // the first main row not yet looked at
+};
+
+enum class Slice { More, Done, Moved };
+
+// Empties the filter list from its end, a slice at a time; true when empty.
+bool EmptyFilterList(int n_thread_id)
 {
-    auto step = [main_row, sorts_seen]() -> LRESULT {
-        if (nListSorts != sorts_seen)
-            return 0;
-        const MallocText alias = CellText(pMainTable, main_row, 0);
-        if (!alias)
-            return 1;
-        const MallocText parameter = CellText(pMainTable, main_row, 1);
-        const MallocText path = CellText(pMainTable, main_row, 2);
-        const int end = GetRowCount(pFilterTable);
-        InsertRow(pFilterTable, end, alias.get());
-        SetCellText(pFilterTable, end, 1, parameter.get());
-        SetCellText(pFilterTable, end, 2, path.get());
-        return 1;
+    auto step = [n_thread_id]() -> LRESULT {
+        if (MustStop(n_thread_id))
+            return FALSE;
+        const SliceClock clock;
+        HWND list = FilterList();
+        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+        for (int row = GetRowCount(pFilterTable) - 1; row >= 0 && !clock.Spent(); --row)
+            SendMessageW(list, LVM_DELETEITEM, row, 0);
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+        return GetRowCount(pFilterTable) == 0;
     };
-    return RunOnDialogThread(step) != 0;
+    while (!RunOnDialogThread(step)) {
+        if (MustStop(n_thread_id))
+            return false;
+    }
+    return true;
 }
 
-// Empties the filter list for a pass; answers the sort count it starts from.
-unsigned StartFilling()
+// Looks at main rows from pass.next_row on and copies those that match to
+// the end of the filter list, until the slice is spent.
+Slice FilterSlice(FilterPassState& pass)
 {
-    auto step = []() -> LRESULT {
-        DeleteAllRows(pFilterTable);
-        return nListSorts;
+    auto step = [&pass]() -> LRESULT {
+        if (MustStop(pass.n_thread_id))
+            return static_cast<LRESULT>(Slice::More); // the worker gives up at its next check
+        if (MainListMoves() != pass.moves_seen)
+            return static_cast<LRESULT>(Slice::Moved); // the rows not reached yet may have moved
+        const SliceClock clock;
+        const int rows = GetRowCount(pMainTable);
+        wchar_t* cell = nullptr; // one buffer for the slice, freed below
+        int capacity = kFirstCellCapacity;
+        {
+            RowAppender appender(pFilterTable);
+            for (; pass.next_row < rows && !clock.Spent(); ++pass.next_row) {
+                if (!ReadCellText(pMainTable, pass.next_row, pass.column, &cell, &capacity))
+                    break;
+                if (!WildcardMatch(cell, static_cast<int>(wcslen(cell)), pass.pattern, pass.pattern_length, 0, L'x'))
+                    continue;
+                appender.Append(CellText(pMainTable, pass.next_row, 0).get(),
+                                CellText(pMainTable, pass.next_row, 1).get(),
+                                CellText(pMainTable, pass.next_row, 2).get());
+            }
+        }
+        free(cell);
+        SelectRow(FilterList(), 0); // the first match is selected while the list fills
+        return static_cast<LRESULT>(pass.next_row >= rows ? Slice::Done : Slice::More);
     };
-    return static_cast<unsigned>(RunOnDialogThread(step));
+    return static_cast<Slice>(RunOnDialogThread(step));
 }
 
 // The main list's columns take the widths the filter list grew to.
@@ -140,33 +194,26 @@ void CopyColumnWidths()
 }
 
 // Fills the filter list with the matching main rows, in the main list's
-// order; true when the search ran to its end. A header click during the pass
-// reorders both lists, so the pass starts again in the new order.
+// order; true when the search ran to its end. A change that moves the main
+// rows (a sort, a removal) during the pass starts it again from the top.
 bool FilterPass(HWND dlg, const wchar_t* pattern, int column, int n_thread_id)
 {
     ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_SHOW);
-    // The dialog emptied the list at the keystroke, but an older worker may have added rows since.
-    unsigned sorts_seen = StartFilling();
-    for (int cursor = -1;;) {
-        if (MustStop(n_thread_id))
+    FilterPassState pass{n_thread_id, pattern, static_cast<int>(wcslen(pattern)), column, 0, 0};
+    for (;;) {
+        pass.moves_seen = MainListMoves();
+        pass.next_row = 0;
+        if (!EmptyFilterList(n_thread_id))
             return false;
-        const int row = FindNextMatch(pattern, cursor, column, n_thread_id);
-        if (row == kSearchAbandoned)
-            return false;
-        if (row == -1) {
-            if (nListSorts == sorts_seen)
-                return true;
-        } else if (MustStop(n_thread_id)) {
-            return false;
-        } else if (AppendFilterRow(row, sorts_seen)) {
-            SelectRow(FilterList(), 0); // the first match is selected while the list fills
-            cursor = row;
-            continue;
+        Slice slice = Slice::More;
+        while (slice == Slice::More) {
+            if (MustStop(n_thread_id))
+                return false;
+            slice = FilterSlice(pass);
         }
-        // A header click moved the rows the search had still to visit.
-        sorts_seen = StartFilling();
-        cursor = -1;
+        if (slice == Slice::Done)
+            return true;
     }
 }
 
@@ -178,6 +225,7 @@ void FilterByBoxText(HWND box, int n_thread_id)
     wchar_t* text = nullptr;
     if (!GetWindowTextAlloc(box, &text)) {
         ShowFullView(dlg);
+        EmptyFilterList(n_thread_id); // hidden now: what the last pass left goes too
         ReturnTicket();
         return;
     }
@@ -246,7 +294,8 @@ LRESULT CALLBACK FilterEditProc(HWND box, UINT message, WPARAM wParam, LPARAM lP
     // The box applies the character first, so the worker reads the new text.
     CallWindowProcW(pfnFilterBoxProc, box, message, wParam, lParam);
     filter_args.filter_box = box;
-    DeleteAllRows(pFilterTable);
+    // The worker empties the filter list itself, a slice at a time: emptying
+    // a long list here would hold the dialog for as long as it takes.
     StartWorker(&FilterWorker, &filter_args);
     return 0;
 }

@@ -281,7 +281,7 @@ TEST_F(FolderScanTest, NamesOutsideTheAnsiCodePageAreListedExactly)
 
 TEST_F(FolderScanTest, ClearDuringAScanDoesNotChangeWhatIsScanned)
 {
-    for (int i = 0; i < 120; ++i)
+    for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
     ASSERT_TRUE(PumpSentUntil([&] { return RowCount() >= 5; })); // the scanner now waits mid-walk
@@ -299,7 +299,7 @@ TEST_F(FolderScanTest, ClearDuringAScanDoesNotChangeWhatIsScanned)
 
 TEST_F(FolderScanTest, ClosingDuringAScanStopsItAndWaits)
 {
-    for (int i = 0; i < 120; ++i)
+    for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
     ASSERT_TRUE(PumpSentUntil([&] { return RowCount() >= 5; })); // the scanner now waits mid-walk
@@ -311,7 +311,7 @@ TEST_F(FolderScanTest, ClosingDuringAScanStopsItAndWaits)
 
 TEST_F(FolderScanTest, CancelDuringAScanStopsItAndWaits)
 {
-    for (int i = 0; i < 120; ++i)
+    for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
     ASSERT_TRUE(PumpSentUntil([&] { return RowCount() >= 5; })); // the scanner now waits mid-walk

@@ -5,6 +5,7 @@
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
+#include "live_filter.h"
 #include "report_table.h"
 #include "resource.h"
 
@@ -126,3 +127,56 @@ TEST_F(ScaleEquivalenceTest, RowsAppendedTogetherEqualRowsWrittenOneByOne)
 }
 
 } // namespace
+
+namespace {
+
+std::wstring RandomPattern(std::mt19937& random)
+{
+    static const std::wstring letters = L"aAb\x00E9*?*\\:";
+    std::uniform_int_distribution<size_t> length(1, 4), pick(0, letters.size() - 1);
+    std::wstring pattern(length(random), L' ');
+    for (wchar_t& c : pattern)
+        c = letters[pick(random)];
+    return pattern;
+}
+
+} // namespace
+
+TEST_F(ScaleEquivalenceTest, AFilterPassListsWhatTheRowByRowSearchFinds)
+{
+    HWND list = Item(IDC_MAIN_LIST);
+    HWND box = Item(IDC_FILTER);
+    std::mt19937 random(99);
+    std::vector<AliasRow> rows;
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < 300; ++i) {
+        texts.push_back(RandomAlias(random) + RandomAlias(random));
+        texts.push_back(L"c:\\" + RandomAlias(random) + L"\\" + RandomAlias(random) + L".exe");
+    }
+    for (size_t i = 0; i < texts.size(); i += 2)
+        rows.push_back({texts[i].c_str(), texts[i + 1].c_str(), i % 6 ? nullptr : L"/p"});
+    AddAliasRows(rows.data(), rows.size());
+
+    for (int round = 0; round < 30; ++round) {
+        // The table changes between passes the way the user changes it.
+        if (round % 3 == 1)
+            SendMessageW(list, LVM_DELETEITEM, random() % GetRowCount(pMainTable), 0);
+        if (round % 3 == 2)
+            SendMessageW(list, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(list),
+                         reinterpret_cast<LPARAM>(ByLabelLength));
+        const int column = round % 2 ? 2 : 0;
+        Click(column == 0 ? IDC_MATCH_ALIAS : IDC_MATCH_PATH);
+        const std::wstring pattern = RandomPattern(random);
+        SetWindowTextW(box, pattern.substr(0, pattern.size() - 1).c_str());
+        SendMessageW(box, EM_SETSEL, pattern.size(), pattern.size()); // type at the end
+        SendMessageW(box, WM_CHAR, pattern.back(), 0);
+        ASSERT_EQ(pattern, Text(IDC_FILTER));
+        Settle();
+
+        std::vector<Row> expected;
+        for (int row = FindNextMatch(pattern.c_str(), -1, column); row != -1;
+             row = FindNextMatch(pattern.c_str(), row, column))
+            expected.push_back({Cell(list, row, 0), Cell(list, row, 1), Cell(list, row, 2)});
+        ASSERT_EQ(expected, Rows(Item(IDC_FILTER_LIST))) << "round " << round;
+    }
+}
