@@ -2,12 +2,11 @@
 
 #include "handles.h"
 
-#include <algorithm>
 #include <cstring>
 #include <cwctype>
-#include <limits>
 #include <optional>
 #include <unordered_set>
+#include <utility>
 
 static_assert(sizeof(wchar_t) == 2, "config.ini holds UTF-16 code units");
 
