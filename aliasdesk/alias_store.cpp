@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "diagnostics.h"
 #include "folder_scan.h"
+#include "profile_codec.h"
 #include "profile_file.h"
 #include "report_table.h"
 #include "resource.h"
@@ -160,11 +161,30 @@ bool WriteHistory(const std::wstring& config)
     return WriteWholeFile(SavingPath(kHistoryFile), EncodeHistory(names.data(), listed));
 }
 
+// Both files written in one pass each, where the result is exactly what the
+// profile functions would have written; false when the table needs them.
+bool WriteBothAtOnce(const std::vector<SavedRow>& rows, const std::wstring& config_saving, bool* written)
+{
+    std::vector<ConfigRow> lowered;
+    lowered.reserve(rows.size());
+    for (const SavedRow& row : rows)
+        lowered.push_back({Lowered(row.alias), Lowered(row.parameter), Lowered(row.path)});
+    const ConfigImage image = EncodeConfig(lowered);
+    if (!image.fast)
+        return false;
+    *written = (rows.empty() || WriteWholeFile(config_saving, image.bytes)) &&
+               WriteWholeFile(SavingPath(kHistoryFile),
+                              EncodeHistory(image.section_names.data(), image.section_names.size()));
+    return true;
+}
+
 bool SaveTable(HWND dlg, const std::vector<SavedRow>& rows)
 {
     const std::wstring config_saving = SavingPath(szConfigPath);
-    if (!WriteConfig(dlg, rows, config_saving) || !WriteHistory(config_saving) ||
-        !CommitSavedPair(szConfigPath, !rows.empty())) {
+    bool written = false;
+    if (!WriteBothAtOnce(rows, config_saving, &written))
+        written = WriteConfig(dlg, rows, config_saving) && WriteHistory(config_saving);
+    if (!written || !CommitSavedPair(szConfigPath, !rows.empty())) {
         const DWORD error = GetLastError();
         RecoverInterruptedSave(szConfigPath); // drops the copies unless the commit got through
         SetLastError(error);
@@ -199,6 +219,7 @@ constexpr size_t kLoadChunk = 512;
 
 void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
 {
+    const ConfigIndex config = ReadConfigIndex(szConfigPath); // read once, not once per key
     int m = GetRowCount(pMainTable);
     std::vector<LoadedRow> chunk;
     chunk.reserve(kLoadChunk);
@@ -214,8 +235,8 @@ void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
                 continue;
             LoadedRow& row = chunk.emplace_back();
             row.alias = alias;
-            GetPrivateProfileStringW(alias, L"path", nullptr, row.path, kPathCapacity, szConfigPath);
-            GetPrivateProfileStringW(alias, L"parameter", nullptr, row.parameter, kParameterCapacity, szConfigPath);
+            ReadConfigString(config, alias, L"path", row.path, kPathCapacity);
+            ReadConfigString(config, alias, L"parameter", row.parameter, kParameterCapacity);
         }
         rows.clear();
         for (const LoadedRow& row : chunk)
