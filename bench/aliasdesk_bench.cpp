@@ -261,12 +261,19 @@ SizeResult MeasureSize(const Options& options, const std::wstring& work, int row
     size.other_files = shape.other_files;
     job.rows = shape.programs;
     job.filter_matches = shape.filter_matches;
-    if (generated) {
+    // The limit of the scan, taken before it so that it stands even when the scan times out.
+    int walked = 0;
+    const double walk_seconds = BestOfFewRuns([&] {
+        walked = BareWalk(job.tree);
+        return true;
+    });
+    if (generated && walked == job.rows) {
         RunMeasuringProcess(options, job, &size);
     } else {
         Print(L"Could not generate the tree.\n");
         MarkUnfinished(&size, L"failed");
     }
+    FindMeasure(size, MeasureId::Scan)->limit_seconds = walk_seconds;
     RemoveTree(folder);
     for (const Measure& m : size.measures) {
         if (m.status == L"timeout")

@@ -31,6 +31,8 @@ std::wstring ProgramName(int folder, int slot)
         FormatText(name, 64, L"ZqTool%05d.exe", folder);
     else if (slot == 1)
         FormatText(name, 64, L"Setup%05d.EXE", folder / kFoldersSharingAName);
+    else if (slot == 2)
+        FormatText(name, 64, L"Zip%05d.exe", folder);
     else
         FormatText(name, 64, L"App%05d_%d.exe", folder, slot);
     return name;

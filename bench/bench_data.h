@@ -14,7 +14,9 @@ struct TreeShape {
 
 constexpr int kProgramsPerFolder = 10;
 constexpr int kOtherFilesPerProgram = 5;
-// Every tenth alias begins with it, and no other does.
+// Every tenth alias begins with it, and no other does. As many again begin
+// with its first letter alone, so that the list for that letter, typed first,
+// cannot pass for the complete one.
 constexpr const wchar_t* kFilterPattern = L"zq";
 
 // Sizes are rounded up to whole folders.

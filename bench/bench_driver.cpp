@@ -17,11 +17,9 @@
 
 #include <algorithm>
 #include <functional>
-#include <limits>
 
 namespace {
 
-constexpr int kLimitRepeats = 3; // the limit is the best of a few runs
 constexpr double kButtonWaitSeconds = 10;
 // A filter list that stops changing for this long with other rows than
 // expected is taken as the program's final answer.
@@ -101,6 +99,8 @@ public:
 
     int RowCount(int list_id) const { return static_cast<int>(SendMessageW(Item(list_id), LVM_GETITEMCOUNT, 0, 0)); }
 
+    int CountLabel() const { return static_cast<int>(GetDlgItemInt(dlg_, IDC_COUNT, nullptr, FALSE)); }
+
     bool Shown(int id) const { return (GetWindowLongPtrW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
 
 private:
@@ -131,21 +131,12 @@ Measure TimePress(DialogSession& session, MeasureId id, int button, int expected
 
 Measure MeasureScan(DialogSession& session, const MeasureJob& job)
 {
-    double walk_seconds = std::numeric_limits<double>::max();
-    int walked = 0;
-    for (int i = 0; i < kLimitRepeats; ++i) {
-        const double start = Now();
-        walked = BareWalk(job.tree);
-        walk_seconds = std::min(walk_seconds, Now() - start);
-    }
     SetDlgItemTextW(session.dlg(), IDC_PATH, job.tree.c_str()); // as typed into the path box
     Measure m = TimePress(session, MeasureId::Scan, IDC_ADD, job.rows);
-    m.limit_seconds = walk_seconds;
     if (m.status != L"ok")
         return m;
     m.rows = session.RowCount(IDC_MAIN_LIST);
-    const int counted = static_cast<int>(GetDlgItemInt(session.dlg(), IDC_COUNT, nullptr, FALSE));
-    if (walked != job.rows || m.rows != job.rows || counted != job.rows)
+    if (m.rows != job.rows || session.CountLabel() != job.rows)
         m.status = L"wrong";
     return m;
 }
@@ -208,16 +199,10 @@ int CountNames(const std::string& history)
 
 double BareWriteSeconds(const MeasureJob& job, const std::string& config, const std::string& history)
 {
-    double best = std::numeric_limits<double>::max();
-    for (int i = 0; i < kLimitRepeats; ++i) {
-        const double start = Now();
-        const bool written = WriteFileBytes(job.limit + L"\\config.ini", config) &&
+    return BestOfFewRuns([&] {
+        return WriteFileBytes(job.limit + L"\\config.ini", config) &&
             WriteFileBytes(job.limit + L"\\history.dat", history);
-        if (!written)
-            return -1;
-        best = std::min(best, Now() - start);
-    }
-    return best;
+    });
 }
 
 // The table from the scan is unsaved work, so Apply saves it.
@@ -245,7 +230,7 @@ Measure MeasureLoad(DialogSession& session, const MeasureJob& job)
     if (m.status != L"ok")
         return m;
     m.rows = session.RowCount(IDC_MAIN_LIST);
-    if (m.rows != job.rows)
+    if (m.rows != job.rows || session.CountLabel() != job.rows)
         m.status = L"wrong";
     return m;
 }

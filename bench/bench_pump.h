@@ -10,6 +10,10 @@
 // Seconds on a steady high-resolution clock.
 double Now();
 
+// The shortest of a few runs of work, which answers whether it succeeded;
+// negative when it failed.
+double BestOfFewRuns(const std::function<bool()>& work);
+
 // Dispatches until done() is true (true) or the clock passes deadline (false).
 bool DispatchUntil(HWND dlg, const std::function<bool()>& done, double deadline);
 

@@ -82,6 +82,16 @@ std::wstring Cell(const Measure& m, double value, const wchar_t* format)
     return m.status == L"wrong" ? std::wstring(text) + L"!" : std::wstring(text);
 }
 
+// Limits are measured apart from the program, so they stand whatever it did.
+std::wstring LimitCell(double value, const wchar_t* format)
+{
+    if (value < 0)
+        return L"-";
+    wchar_t text[64];
+    FormatText(text, 64, format, value);
+    return text;
+}
+
 void AppendCell(std::wstring* line, const std::wstring& text, size_t width)
 {
     *line += std::wstring(text.size() < width ? width - text.size() : 1, L' ') + text;
@@ -208,10 +218,10 @@ std::wstring ResultsTable(const std::vector<SizeResult>& sizes)
         const Measure& save = GetMeasure(size, MeasureId::Save);
         AppendCell(&line, std::to_wstring(size.rows), 7);
         AppendCell(&line, Cell(scan, scan.seconds, L"%.3f"), 8);
-        AppendCell(&line, Cell(scan, scan.limit_seconds, L"%.3f"), 8);
+        AppendCell(&line, LimitCell(scan.limit_seconds, L"%.3f"), 8);
         AppendCell(&line, Cell(scan, Ratio(scan), L"%.1f"), 8);
         AppendCell(&line, Cell(save, save.seconds, L"%.3f"), 9);
-        AppendCell(&line, Cell(save, save.limit_seconds, L"%.4f"), 8);
+        AppendCell(&line, LimitCell(save.limit_seconds, L"%.4f"), 8);
         AppendCell(&line, Cell(save, Ratio(save), L"%.0f"), 9);
         const Measure& load = GetMeasure(size, MeasureId::Load);
         const Measure& some = GetMeasure(size, MeasureId::FilterSome);
