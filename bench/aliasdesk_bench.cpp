@@ -74,48 +74,55 @@ std::vector<MeasureId> ParseMeasures(const wchar_t* text)
 const wchar_t kUsage[] = L"usage: aliasdesk_bench [--quick | --max-rows N | --rows N[,N...]] [--guard SECONDS]\n"
                          L"                       [--key-gap MS] [--out FOLDER]\n";
 
+// What the running process passes to each measuring process.
+bool ParseJobOption(const std::wstring& name, const wchar_t* value, MeasureJob* job)
+{
+    if (name == L"--tree")
+        job->tree = value;
+    else if (name == L"--store")
+        job->store = value;
+    else if (name == L"--limit")
+        job->limit = value;
+    else if (name == L"--report")
+        job->report = value;
+    else if (name == L"--expect")
+        job->rows = _wtoi(value);
+    else if (name == L"--expect-filtered")
+        job->filter_matches = _wtoi(value);
+    else if (name == L"--skip")
+        job->skip = ParseMeasures(value);
+    else
+        return false;
+    return true;
+}
+
+bool ParseValueOption(const std::wstring& name, const wchar_t* value, Options* options, int* max_rows)
+{
+    if (name == L"--max-rows")
+        *max_rows = _wtoi(value);
+    else if (name == L"--rows")
+        options->sizes = ParseList(value);
+    else if (name == L"--guard")
+        options->guard_seconds = _wtof(value);
+    else if (name == L"--key-gap")
+        options->key_gap_ms = _wtoi(value);
+    else if (name == L"--out")
+        options->out = value;
+    else
+        return ParseJobOption(name, value, &options->job);
+    return true;
+}
+
 bool ParseOptions(int argc, wchar_t** argv, Options* options)
 {
     int max_rows = std::numeric_limits<int>::max();
     for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (arg == L"--quick") {
+        const std::wstring name = argv[i];
+        if (name == L"--quick")
             max_rows = kQuickMaxRows;
-            continue;
-        }
-        if (arg == L"--child") {
+        else if (name == L"--child")
             options->child = true;
-            continue;
-        }
-        if (!value)
-            return false;
-        ++i;
-        if (arg == L"--max-rows")
-            max_rows = _wtoi(value);
-        else if (arg == L"--rows")
-            options->sizes = ParseList(value);
-        else if (arg == L"--guard")
-            options->guard_seconds = _wtof(value);
-        else if (arg == L"--key-gap")
-            options->key_gap_ms = _wtoi(value);
-        else if (arg == L"--out")
-            options->out = value;
-        else if (arg == L"--tree")
-            options->job.tree = value;
-        else if (arg == L"--store")
-            options->job.store = value;
-        else if (arg == L"--limit")
-            options->job.limit = value;
-        else if (arg == L"--report")
-            options->job.report = value;
-        else if (arg == L"--expect")
-            options->job.rows = _wtoi(value);
-        else if (arg == L"--expect-filtered")
-            options->job.filter_matches = _wtoi(value);
-        else if (arg == L"--skip")
-            options->job.skip = ParseMeasures(value);
-        else
+        else if (i + 1 == argc || !ParseValueOption(name, argv[++i], options, &max_rows))
             return false;
     }
     if (options->sizes.empty()) {
@@ -126,7 +133,9 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
     }
     options->job.guard_seconds = options->guard_seconds;
     options->job.key_gap_ms = options->key_gap_ms;
-    return options->guard_seconds > 0 && !options->sizes.empty();
+    const bool sizes_valid =
+        std::all_of(options->sizes.begin(), options->sizes.end(), [](int rows) { return rows > 0; });
+    return options->guard_seconds > 0 && options->key_gap_ms >= 0 && !options->sizes.empty() && sizes_valid;
 }
 
 void MarkUnfinished(SizeResult* size, const wchar_t* status)
@@ -167,19 +176,48 @@ void PrintResult(const SizeResult& size, const Measure& m)
     Print(std::wstring(line) + times + L"\n");
 }
 
-// Follows the measuring process's report; a measure that outlives the guard
-// ends the process and is recorded as a timeout.
+std::wstring MeasuringCommand(const wchar_t* program, const Options& options, const MeasureJob& job)
+{
+    wchar_t guard[32];
+    FormatText(guard, 32, L"%.0f", options.guard_seconds);
+    return Quoted(program) + L" --child --expect " + std::to_wstring(job.rows) + L" --expect-filtered " +
+        std::to_wstring(job.filter_matches) + L" --tree " + Quoted(job.tree) + L" --store " + Quoted(job.store) +
+        L" --limit " + Quoted(job.limit) + L" --report " + Quoted(job.report) + L" --skip " + SkipList(job.skip) +
+        L" --guard " + guard + L" --key-gap " + std::to_wstring(options.key_gap_ms);
+}
+
+// Copies results from the report as they come, until the process ends or a
+// measure outlives the guard; true when the process had to be ended.
+bool FollowReport(HANDLE process, const Options& options, const MeasureJob& job, SizeResult* size,
+                  ReportProgress* progress)
+{
+    double deadline = Now() + options.guard_seconds + kStartAllowanceSeconds;
+    std::set<MeasureId> printed;
+    for (;;) {
+        const bool ended = WaitForSingleObject(process, 200) == WAIT_OBJECT_0;
+        const ReportProgress now = ApplyReport(ReadText(job.report), size);
+        if (now.begun != progress->begun)
+            deadline = Now() + options.guard_seconds;
+        *progress = now;
+        for (const Measure& m : size->measures) {
+            if (m.status != L"not-run" && m.status != L"skipped" && printed.insert(m.id).second)
+                PrintResult(*size, m);
+        }
+        if (ended)
+            return false;
+        if (Now() > deadline) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, INFINITE);
+            return true;
+        }
+    }
+}
+
 void RunMeasuringProcess(const Options& options, const MeasureJob& job, SizeResult* size)
 {
     wchar_t program[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
-    wchar_t guard[32];
-    FormatText(guard, 32, L"%.0f", options.guard_seconds);
-    std::wstring command = Quoted(program) + L" --child --expect " + std::to_wstring(job.rows) +
-        L" --expect-filtered " + std::to_wstring(job.filter_matches) + L" --tree " + Quoted(job.tree) + L" --store " +
-        Quoted(job.store) + L" --limit " + Quoted(job.limit) + L" --report " + Quoted(job.report) + L" --skip " +
-        SkipList(job.skip) + L" --guard " + guard + L" --key-gap " + std::to_wstring(options.key_gap_ms);
-
+    std::wstring command = MeasuringCommand(program, options, job);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started{};
@@ -190,36 +228,16 @@ void RunMeasuringProcess(const Options& options, const MeasureJob& job, SizeResu
     UniqueHandle process(started.hProcess);
     UniqueHandle thread(started.hThread);
 
-    double deadline = Now() + options.guard_seconds + kStartAllowanceSeconds;
     ReportProgress progress;
-    std::set<MeasureId> printed;
-    bool killed = false;
-    for (;;) {
-        const bool ended = WaitForSingleObject(process.get(), 200) == WAIT_OBJECT_0;
-        const ReportProgress now = ApplyReport(ReadText(job.report), size);
-        if (now.begun != progress.begun)
-            deadline = Now() + options.guard_seconds;
-        progress = now;
-        for (const Measure& m : size->measures) {
-            if (m.status != L"not-run" && m.status != L"skipped" && printed.insert(m.id).second)
-                PrintResult(*size, m);
-        }
-        if (ended)
-            break;
-        if (Now() > deadline) {
-            TerminateProcess(process.get(), 1);
-            WaitForSingleObject(process.get(), INFINITE);
-            killed = true;
-            break;
-        }
-    }
+    const bool killed = FollowReport(process.get(), options, job, size, &progress);
     if (progress.open) {
         Measure* m = FindMeasure(*size, progress.last);
         m->status = killed ? L"timeout" : L"failed";
         PrintResult(*size, *m);
+        return;
     }
     DWORD exit_code = 0;
-    if (!killed && GetExitCodeProcess(process.get(), &exit_code) && exit_code == kDialogNotOpened) {
+    if (killed || (GetExitCodeProcess(process.get(), &exit_code) && exit_code == kDialogNotOpened)) {
         Print(L"The measuring process could not open the dialog.\n");
         MarkUnfinished(size, L"failed");
     }
@@ -234,6 +252,28 @@ std::vector<MeasureId> MeasuresToSkip(const std::set<MeasureId>& timed_out)
     if (timed_out.count(MeasureId::Save))
         skip.push_back(MeasureId::Load); // it loads what the save wrote
     return skip;
+}
+
+// Generates the size's tree and walks it bare: the scan's limit, taken
+// before the scan so that it stands even when the scan times out.
+bool PrepareTree(MeasureJob* job, SizeResult* size)
+{
+    Print(L"Generating " + std::to_wstring(size->rows) + L" programs among " +
+          std::to_wstring(size->rows * kOtherFilesPerProgram) + L" other files...\n");
+    TreeShape shape;
+    const double start = Now();
+    const bool generated = MakeDirs(job->store) && MakeDirs(job->limit) && GenerateTree(job->tree, size->rows, &shape);
+    size->generate_seconds = Now() - start;
+    size->folders = shape.folders;
+    size->other_files = shape.other_files;
+    job->rows = shape.programs;
+    job->filter_matches = shape.filter_matches;
+    int walked = 0;
+    FindMeasure(*size, MeasureId::Scan)->limit_seconds = BestOfFewRuns([&] {
+        walked = BareWalk(job->tree);
+        return true;
+    });
+    return generated && walked == job->rows;
 }
 
 SizeResult MeasureSize(const Options& options, const std::wstring& work, int rows, std::set<MeasureId>* timed_out)
@@ -251,29 +291,14 @@ SizeResult MeasureSize(const Options& options, const std::wstring& work, int row
     job.store = folder + L"\\aliasdesk";
     job.limit = folder + L"\\limit";
     job.report = folder + L"\\report.txt";
-    Print(L"Generating " + std::to_wstring(rows) + L" programs among " + std::to_wstring(rows * 5) +
-          L" other files...\n");
-    TreeShape shape;
-    const double start = Now();
-    const bool generated = MakeDirs(job.store) && MakeDirs(job.limit) && GenerateTree(job.tree, rows, &shape);
-    size.generate_seconds = Now() - start;
-    size.folders = shape.folders;
-    size.other_files = shape.other_files;
-    job.rows = shape.programs;
-    job.filter_matches = shape.filter_matches;
-    // The limit of the scan, taken before it so that it stands even when the scan times out.
-    int walked = 0;
-    const double walk_seconds = BestOfFewRuns([&] {
-        walked = BareWalk(job.tree);
-        return true;
-    });
-    if (generated && walked == job.rows) {
+    if (PrepareTree(&job, &size)) {
+        const double walk_seconds = FindMeasure(size, MeasureId::Scan)->limit_seconds;
         RunMeasuringProcess(options, job, &size);
+        FindMeasure(size, MeasureId::Scan)->limit_seconds = walk_seconds; // the report has none
     } else {
         Print(L"Could not generate the tree.\n");
         MarkUnfinished(&size, L"failed");
     }
-    FindMeasure(size, MeasureId::Scan)->limit_seconds = walk_seconds;
     RemoveTree(folder);
     for (const Measure& m : size.measures) {
         if (m.status == L"timeout")
