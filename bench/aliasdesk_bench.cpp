@@ -36,10 +36,7 @@ struct Options {
 
 void Print(const std::wstring& text)
 {
-    std::string bytes;
-    for (wchar_t c : text)
-        bytes += c < 128 ? static_cast<char>(c) : '?';
-    std::fputs(bytes.c_str(), stdout);
+    std::fputs(Narrow(text).c_str(), stdout);
     std::fflush(stdout);
 }
 
@@ -233,6 +230,8 @@ void RunMeasuringProcess(const Options& options, const MeasureJob& job, SizeResu
     if (progress.open) {
         Measure* m = FindMeasure(*size, progress.last);
         m->status = killed ? L"timeout" : L"failed";
+        if (killed)
+            m->seconds = options.guard_seconds; // it ran that long from its begin
         PrintResult(*size, *m);
         return;
     }

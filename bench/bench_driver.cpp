@@ -27,9 +27,7 @@ constexpr double kSettledSeconds = 3;
 
 void AppendToReport(const std::wstring& path, const std::wstring& line)
 {
-    std::string bytes;
-    for (wchar_t c : line)
-        bytes += c < 128 ? static_cast<char>(c) : '?';
+    const std::string bytes = Narrow(line);
     UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;

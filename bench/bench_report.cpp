@@ -29,14 +29,6 @@ const MeasureInfo& Info(MeasureId id)
     return kInfo[0];
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 std::string JsonNumber(double value, const char* format = "%.6f")
 {
     if (value < 0)
@@ -70,16 +62,18 @@ std::string MeasureJson(const Measure& m)
     return json;
 }
 
-// A finished measure shows its time (marked when its rows were wrong);
-// anything else shows its status.
+// A finished measure shows its value, marked ! when its rows were wrong and +
+// when the guard cut it off (it took at least that); anything else shows its
+// status.
 std::wstring Cell(const Measure& m, double value, const wchar_t* format)
 {
-    const bool measured = m.status == L"ok" || m.status == L"wrong";
+    const bool measured = m.status == L"ok" || m.status == L"wrong" || m.status == L"timeout";
     if (!measured || value < 0)
         return m.status;
     wchar_t text[64];
     FormatText(text, 64, format, value);
-    return m.status == L"wrong" ? std::wstring(text) + L"!" : std::wstring(text);
+    const wchar_t* mark = m.status == L"wrong" ? L"!" : (m.status == L"timeout" ? L"+" : L"");
+    return text + std::wstring(mark);
 }
 
 // Limits are measured apart from the program, so they stand whatever it did.
@@ -98,6 +92,14 @@ void AppendCell(std::wstring* line, const std::wstring& text, size_t width)
 }
 
 } // namespace
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
 
 const wchar_t* MeasureName(MeasureId id)
 {
@@ -245,6 +247,6 @@ std::wstring ResultsTable(const std::vector<SizeResult>& sizes)
         }
         table += line + L"\n";
     }
-    table += L"A time marked ! finished with other rows than expected.\n";
+    table += L"Marked !: finished with other rows than expected. Marked +: cut off by the guard, so at least that.\n";
     return table;
 }

@@ -54,5 +54,8 @@ struct RunSettings {
     int key_gap_ms = 0;
 };
 
+// Everything the benchmark writes is ASCII; anything else shows as '?'.
+std::string Narrow(const std::wstring& text);
+
 std::string ResultsJson(const RunSettings& settings, const std::vector<SizeResult>& sizes);
 std::wstring ResultsTable(const std::vector<SizeResult>& sizes);
