@@ -54,55 +54,59 @@ int CountStemsStartingWith(const Census& census, const std::wstring& prefix)
     return count;
 }
 
-TEST(BenchTree, HoldsThePrograms_AndFiveTimesAsManyOtherFiles)
+class BenchTree : public ::testing::Test {
+protected:
+    // Generates a tree of that many programs and counts what is on disk.
+    void Generate(int programs)
+    {
+        ASSERT_TRUE(GenerateTree(dir_ / L"tree", programs, &shape_));
+        TakeCensus(dir_ / L"tree", &census_);
+    }
+
+    TempDir dir_;
+    TreeShape shape_;
+    Census census_;
+};
+
+TEST_F(BenchTree, HoldsThePrograms_AndFiveTimesAsManyOtherFiles)
 {
-    TempDir dir;
-    TreeShape shape;
-    ASSERT_TRUE(GenerateTree(dir / L"tree", 40, &shape));
-    Census census;
-    TakeCensus(dir / L"tree", &census);
-    EXPECT_EQ(40, shape.programs);
-    EXPECT_EQ(40, census.programs);
-    EXPECT_EQ(200, shape.other_files);
-    EXPECT_EQ(200, census.others);
-    EXPECT_EQ(4, shape.folders);
-    EXPECT_EQ(40, BareWalk(dir / L"tree"));
+    Generate(40);
+    EXPECT_EQ(40, shape_.programs);
+    EXPECT_EQ(40, census_.programs);
+    EXPECT_EQ(200, shape_.other_files);
+    EXPECT_EQ(200, census_.others);
+    EXPECT_EQ(4, shape_.folders);
+    EXPECT_EQ(40, BareWalk(dir_ / L"tree"));
 }
 
-TEST(BenchTree, RepeatsSomeNamesAcrossFolders_AndMatchesThePatternInATenth)
+TEST_F(BenchTree, RepeatsSomeNamesAcrossFolders_AndMatchesThePatternInATenth)
 {
-    TempDir dir;
-    TreeShape shape;
-    ASSERT_TRUE(GenerateTree(dir / L"tree", 100, &shape));
-    Census census;
-    TakeCensus(dir / L"tree", &census);
+    Generate(100);
 
     int repeated_names = 0;
-    for (const auto& [stem, copies] : census.stems) {
+    for (const auto& [stem, copies] : census_.stems) {
         if (copies > 1) {
             ++repeated_names;
             EXPECT_EQ(5, copies) << "the name " << std::string(stem.begin(), stem.end());
         }
     }
     EXPECT_EQ(2, repeated_names); // ten folders, five sharing each name
-    EXPECT_EQ(10, shape.shared_name_programs);
-    EXPECT_EQ(10, shape.filter_matches);
-    EXPECT_EQ(10, CountStemsStartingWith(census, kFilterPattern));
+    EXPECT_EQ(10, shape_.shared_name_programs);
+    EXPECT_EQ(10, shape_.filter_matches);
+    EXPECT_EQ(10, CountStemsStartingWith(census_, kFilterPattern));
     // The first typed letter alone matches more, so its list is not the final one.
-    EXPECT_EQ(20, CountStemsStartingWith(census, std::wstring(kFilterPattern, 1)));
+    EXPECT_EQ(20, CountStemsStartingWith(census_, std::wstring(kFilterPattern, 1)));
 }
 
-TEST(BenchTree, SizesRoundUpToWholeFolders_AndATreeIsNotWrittenTwice)
+TEST_F(BenchTree, SizesRoundUpToWholeFolders_AndATreeIsNotWrittenTwice)
 {
     EXPECT_EQ(10, RoundedRowCount(1));
     EXPECT_EQ(10, RoundedRowCount(10));
     EXPECT_EQ(20, RoundedRowCount(11));
     EXPECT_EQ(50000, RoundedRowCount(50000));
 
-    TempDir dir;
-    TreeShape shape;
-    ASSERT_TRUE(GenerateTree(dir / L"tree", 10, &shape));
-    EXPECT_FALSE(GenerateTree(dir / L"tree", 10, &shape));
+    Generate(10);
+    EXPECT_FALSE(GenerateTree(dir_ / L"tree", 10, &shape_));
 }
 
 Measure Finished(MeasureId id, double seconds, int rows)
