@@ -8,7 +8,7 @@ CMAKE   ?= cmake
 WINENV  := tools/winenv.sh
 NATIVE  := build/native
 
-.PHONY: all deps configure build test native-test run screenshots x86 clean
+.PHONY: all deps configure build test native-test bench run screenshots x86 clean
 
 all: build
 
@@ -38,6 +38,23 @@ $(NATIVE)/CMakeCache.txt: | deps
 native-test: $(NATIVE)/CMakeCache.txt
 	$(CMAKE) --build $(NATIVE)
 	ctest --test-dir $(NATIVE) --output-on-failure
+
+# Times the alias editor's real dialog on generated trees of 1k to 50k
+# programs (QUICK=1: up to 5k; BENCH_ARGS passes more options). Each measure
+# has its own guard inside the benchmark; BENCH_TIMEOUT bounds the whole run,
+# and the Wine environment is stopped whichever way it ends. The plot is drawn
+# even when a measure went wrong, and the exit status then says so.
+BENCH_OUT     := build/bench
+BENCH_TIMEOUT ?= 14400
+bench: build
+	rm -rf $(BUILD)/wine-bench
+	mkdir -p $(BENCH_OUT)
+	@rc=0; timeout --kill-after=60 $(BENCH_TIMEOUT) $(WINENV) $(BUILD)/wine-bench \
+		wine $(BUILD)/bin/aliasdesk_bench.exe $(if $(QUICK),--quick) $(BENCH_ARGS) --out $(BENCH_OUT) </dev/null || rc=$$?; \
+	if [ -f $(BENCH_OUT)/results.json ]; then \
+		python3 tools/plot_bench.py $(BENCH_OUT)/results.json $(BENCH_OUT)/results.png && echo "Plot: $(BENCH_OUT)/results.png"; \
+	fi; \
+	exit $$rc
 
 # On the user's display when there is one; otherwise under Xvfb, with a
 # screenshot saved under build/.

@@ -15,6 +15,7 @@ declare -A needed=(
     [xwininfo]=x11-utils
     [import]=imagemagick
     [python3]=python3
+    [rsvg-convert]=librsvg2-bin # ImageMagick's way to read the benchmark's SVG plot
     [g++]=g++
 )
 packages=()

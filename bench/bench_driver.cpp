@@ -1,0 +1,267 @@
+#include "bench_driver.h"
+
+#include "app_state.h"
+#include "bench_data.h"
+#include "bench_probe.h"
+#include "bench_pump.h"
+#include "cell_edit.h"
+#include "handles.h"
+#include "main_dialog.h"
+#include "resource.h"
+#include "temp_dir.h"
+#include "workers.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+constexpr double kButtonWaitSeconds = 10;
+// A filter list that stops changing for this long with other rows than
+// expected is taken as the program's final answer.
+constexpr double kSettledSeconds = 3;
+
+void AppendToReport(const std::wstring& path, const std::wstring& line)
+{
+    const std::string bytes = Narrow(line);
+    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file)
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+class DialogSession {
+public:
+    explicit DialogSession(const MeasureJob& job) : job_(job) { }
+    ~DialogSession() { Close(); }
+    DialogSession(const DialogSession&) = delete;
+    DialogSession& operator=(const DialogSession&) = delete;
+
+    // The program's start, in its own folder.
+    bool Open()
+    {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        if (!SetCurrentDirectoryW(job_.store.c_str()) || !BuildConfigPath((job_.store + L"\\").c_str()) ||
+            !SuperclassListView())
+            return false;
+        dlg_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
+        if (!dlg_)
+            return false;
+        ShowWindow(dlg_, SW_SHOW);
+        UpdateWindow(dlg_);
+        return WaitFor([] { return RunningWorkerCount() == 0; }); // the start-up load
+    }
+
+    void Close()
+    {
+        if (!dlg_ || !IsWindow(dlg_))
+            return;
+        SendMessageW(dlg_, WM_CLOSE, 0, 0);
+        HWND dlg = dlg_;
+        WaitFor([dlg] { return !IsWindow(dlg); });
+    }
+
+    HWND dlg() const { return dlg_; }
+    HWND Item(int id) const { return GetDlgItem(dlg_, id); }
+
+    // Dispatching until done() or the measure's guard; false at the guard.
+    bool WaitFor(const std::function<bool()>& done) { return DispatchUntil(dlg_, done, Now() + job_.guard_seconds); }
+
+    // A user can click only an enabled button.
+    bool WaitEnabled(int id)
+    {
+        HWND button = Item(id);
+        return DispatchUntil(
+            dlg_, [button] { return IsWindowEnabled(button) != FALSE; }, Now() + kButtonWaitSeconds);
+    }
+
+    void Click(int id)
+    {
+        SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+    }
+
+    std::wstring Status() const
+    {
+        wchar_t text[64] = {};
+        GetDlgItemTextW(dlg_, IDC_STATUS, text, 64);
+        return text;
+    }
+
+    bool Finished() const { return Status() == L"Finished!" && RunningWorkerCount() == 0; }
+
+    int RowCount(int list_id) const { return static_cast<int>(SendMessageW(Item(list_id), LVM_GETITEMCOUNT, 0, 0)); }
+
+    int CountLabel() const { return static_cast<int>(GetDlgItemInt(dlg_, IDC_COUNT, nullptr, FALSE)); }
+
+    bool Shown(int id) const { return (GetWindowLongPtrW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+private:
+    const MeasureJob& job_;
+    HWND dlg_ = nullptr;
+};
+
+// Times press-to-finished with the probe running; the result still needs
+// its rows and status.
+Measure TimePress(DialogSession& session, MeasureId id, int button, int expected_rows)
+{
+    Measure m;
+    m.id = id;
+    m.expected_rows = expected_rows;
+    if (!session.WaitEnabled(button)) {
+        m.status = L"failed";
+        return m;
+    }
+    ResponsivenessProbe probe(session.dlg());
+    const double start = Now();
+    session.Click(button);
+    const bool finished = session.WaitFor([&session] { return session.Finished(); });
+    m.seconds = Now() - start;
+    m.max_probe_ms = probe.Stop();
+    m.status = finished ? L"ok" : L"timeout";
+    return m;
+}
+
+// For the runs that fill the main list: both it and the count label must
+// end up with every program.
+Measure TimeFillingMainList(DialogSession& session, MeasureId id, int button, int rows)
+{
+    Measure m = TimePress(session, id, button, rows);
+    if (m.status != L"ok")
+        return m;
+    m.rows = session.RowCount(IDC_MAIN_LIST);
+    if (m.rows != rows || session.CountLabel() != rows)
+        m.status = L"wrong";
+    return m;
+}
+
+Measure MeasureScan(DialogSession& session, const MeasureJob& job)
+{
+    SetDlgItemTextW(session.dlg(), IDC_PATH, job.tree.c_str()); // as typed into the path box
+    return TimeFillingMainList(session, MeasureId::Scan, IDC_ADD, job.rows);
+}
+
+void TypeChar(HWND box, wchar_t c)
+{
+    SendMessageW(box, WM_CHAR, c, 1);
+}
+
+// Typed as a user types: one character, a pause, the next.
+Measure MeasureFilter(DialogSession& session, const MeasureJob& job, MeasureId id, const std::wstring& pattern,
+                      int expected_rows)
+{
+    Measure m;
+    m.id = id;
+    m.expected_rows = expected_rows;
+    HWND box = session.Item(IDC_FILTER);
+    SetFocus(box);
+    const double gap = job.key_gap_ms / 1000.0;
+
+    ResponsivenessProbe probe(session.dlg());
+    for (size_t i = 0; i + 1 < pattern.size(); ++i) {
+        TypeChar(box, pattern[i]);
+        DispatchFor(session.dlg(), gap);
+    }
+    const double start = Now();
+    TypeChar(box, pattern.back());
+    int last_count = -1;
+    double last_change = start;
+    const bool finished = session.WaitFor([&] {
+        const int count = session.RowCount(IDC_FILTER_LIST);
+        if (count != last_count) {
+            last_count = count;
+            last_change = Now();
+        }
+        if (RunningWorkerCount() != 0)
+            return false;
+        const bool complete = session.Shown(IDC_FILTER_LIST) && count == expected_rows;
+        return complete || Now() - last_change >= kSettledSeconds;
+    });
+    m.seconds = Now() - start;
+    m.max_probe_ms = probe.Stop();
+    m.rows = session.RowCount(IDC_FILTER_LIST);
+    m.status = !finished ? L"timeout" : (m.rows == expected_rows ? L"ok" : L"wrong");
+
+    // Back to the full list, untimed.
+    for (size_t i = 0; i < pattern.size(); ++i)
+        TypeChar(box, VK_BACK);
+    session.WaitFor([&session] { return RunningWorkerCount() == 0 && session.Shown(IDC_MAIN_LIST); });
+    return m;
+}
+
+int CountNames(const std::string& history)
+{
+    int names = 0;
+    for (size_t i = 0; i + 1 < history.size(); i += 2)
+        names += (history[i] == 0 && history[i + 1] == 0) ? 1 : 0;
+    return names;
+}
+
+double BareWriteSeconds(const MeasureJob& job, const std::string& config, const std::string& history)
+{
+    return BestOfFewRuns([&] {
+        return WriteFileBytes(job.limit + L"\\config.ini", config) &&
+            WriteFileBytes(job.limit + L"\\history.dat", history);
+    });
+}
+
+// The table from the scan is unsaved work, so Apply saves it.
+Measure MeasureSave(DialogSession& session, const MeasureJob& job)
+{
+    Measure m = TimePress(session, MeasureId::Save, IDC_APPLY, job.rows);
+    if (m.status != L"ok")
+        return m;
+    std::string config, history;
+    if (!ReadFileBytes(job.store + L"\\config.ini", &config) ||
+        !ReadFileBytes(job.store + L"\\history.dat", &history)) {
+        m.status = L"wrong";
+        return m;
+    }
+    m.rows = CountNames(history);
+    m.limit_seconds = BareWriteSeconds(job, config, history);
+    if (m.rows != job.rows)
+        m.status = L"wrong";
+    return m;
+}
+
+Measure RunMeasure(DialogSession& session, const MeasureJob& job, MeasureId id)
+{
+    switch (id) {
+    case MeasureId::Scan:
+        return MeasureScan(session, job);
+    case MeasureId::FilterSome:
+        return MeasureFilter(session, job, id, kFilterPattern, job.filter_matches);
+    case MeasureId::FilterAll:
+        return MeasureFilter(session, job, id, L"*", job.rows);
+    case MeasureId::Save:
+        return MeasureSave(session, job);
+    case MeasureId::Load:
+        return TimeFillingMainList(session, id, IDC_RELOAD, job.rows);
+    }
+    return Measure{};
+}
+
+} // namespace
+
+int MeasureOneSize(const MeasureJob& job)
+{
+    DialogSession session(job);
+    if (!session.Open())
+        return kDialogNotOpened;
+    for (MeasureId id : kMeasures) {
+        if (std::find(job.skip.begin(), job.skip.end(), id) != job.skip.end())
+            continue;
+        AppendToReport(job.report, BeginLine(id));
+        const Measure m = RunMeasure(session, job, id);
+        AppendToReport(job.report, ResultLine(m));
+        if (m.status == L"timeout")
+            TerminateProcess(GetCurrentProcess(), 3); // workers may still run; nothing after this is fair
+    }
+    session.Close();
+    return 0;
+}
