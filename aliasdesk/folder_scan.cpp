@@ -100,14 +100,17 @@ void ShowCount()
 
 // Matches gathered by the walk and handed to the dialog thread together, so
 // that a program costs no message of its own. A batch goes when it is full or
-// has waited long enough for the count label to follow the walk.
+// has waited long enough for the count label to follow the walk. The first
+// batches are small so that the first programs show at once.
+constexpr size_t kFirstBatchFiles = 64;
+constexpr size_t kBatchFiles = 2048;
+constexpr ULONGLONG kBatchWaitMs = 100;
+
 struct FoundBatch {
     std::vector<std::pair<std::wstring, std::wstring>> files; // (directory, name)
     ULONGLONG first_found = 0;
+    size_t limit = kFirstBatchFiles;
 };
-
-constexpr size_t kBatchFiles = 512;
-constexpr ULONGLONG kBatchWaitMs = 25;
 
 thread_local FoundBatch* current_batch;
 
@@ -124,6 +127,7 @@ void ListBatch(FoundBatch& batch)
     RunOnDialogThread(step);
     ShowCount();
     batch.files.clear();
+    batch.limit = std::min(batch.limit * 2, kBatchFiles);
 }
 
 int QueueFoundFile(wchar_t* directory, wchar_t* file_name)
@@ -132,7 +136,7 @@ int QueueFoundFile(wchar_t* directory, wchar_t* file_name)
     if (batch.files.empty())
         batch.first_found = GetTickCount64();
     batch.files.emplace_back(directory, file_name);
-    if (batch.files.size() >= kBatchFiles || GetTickCount64() - batch.first_found >= kBatchWaitMs)
+    if (batch.files.size() >= batch.limit || GetTickCount64() - batch.first_found >= kBatchWaitMs)
         ListBatch(batch);
     return 1;
 }

@@ -16,9 +16,18 @@ struct FolderId {
     bool known = false;
 };
 
+// A folder on the way down. Its identity is asked for only when a link is
+// met below it: opening every folder to learn it would cost as much as the
+// walk itself, and only a link can lead back up the tree.
 struct Ancestor {
-    FolderId id;
+    Ancestor(const wchar_t* folder, const Ancestor* up) : path(folder), parent(up) { }
+
+    const wchar_t* path;
     const Ancestor* parent;
+    mutable FolderId id;
+    mutable bool identified = false;
+
+    const FolderId& Id() const;
 };
 
 struct Walk {
@@ -42,16 +51,32 @@ FolderId IdentifyFolder(const wchar_t* path)
     return id;
 }
 
+const FolderId& Ancestor::Id() const
+{
+    if (!identified) {
+        id = IdentifyFolder(path);
+        identified = true;
+    }
+    return id;
+}
+
 bool IsAncestor(const FolderId& id, const Ancestor* chain)
 {
     if (!id.known)
         return false;
     for (; chain; chain = chain->parent) {
-        const FolderId& a = chain->id;
+        const FolderId& a = chain->Id();
         if (a.known && a.volume == id.volume && a.index_high == id.index_high && a.index_low == id.index_low)
             return true;
     }
     return false;
+}
+
+// Only a link (a reparse point: a junction, a symbolic link, a mount point)
+// can lead a folder back to one of its ancestors.
+bool LeadsBackUp(const wchar_t* subfolder, const WIN32_FIND_DATAW& entry, const Ancestor* ancestors)
+{
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsAncestor(IdentifyFolder(subfolder), ancestors);
 }
 
 bool IsEnterable(const WIN32_FIND_DATAW& entry)
@@ -103,8 +128,10 @@ bool SearchFolder(wchar_t* directory, const Walk& walk, const Ancestor* ancestor
         wchar_t subfolder[MAX_PATH] = {};
         if (FormatText(subfolder, MAX_PATH, L"%s\\%s", directory, entry.cFileName) < 0)
             return true;
-        const Ancestor self{IdentifyFolder(subfolder), ancestors};
-        return IsAncestor(self.id, ancestors) || SearchFolder(subfolder, walk, &self);
+        if (LeadsBackUp(subfolder, entry, ancestors))
+            return true;
+        const Ancestor self{subfolder, ancestors};
+        return SearchFolder(subfolder, walk, &self);
     });
 }
 
@@ -115,6 +142,6 @@ void SearchFiles(wchar_t* directory, const wchar_t* pattern, FoundFileCallback c
     if (!directory || !pattern || !callback)
         return;
     const Walk walk{pattern, callback, stop};
-    const Ancestor top{IdentifyFolder(directory), nullptr};
+    const Ancestor top{directory, nullptr};
     SearchFolder(directory, walk, &top);
 }
