@@ -8,7 +8,7 @@ CMAKE   ?= cmake
 WINENV  := tools/winenv.sh
 NATIVE  := build/native
 
-.PHONY: all deps configure build test native-test bench run screenshots x86 clean
+.PHONY: all deps configure build test native-test soak bench run screenshots x86 clean
 
 all: build
 
@@ -38,6 +38,12 @@ $(NATIVE)/CMakeCache.txt: | deps
 native-test: $(NATIVE)/CMakeCache.txt
 	$(CMAKE) --build $(NATIVE)
 	ctest --test-dir $(NATIVE) --output-on-failure
+
+# The reliability runs at full length (the test run has their short forms):
+# hundreds of cycles, kills and closes; they take a long while.
+soak: build
+	rm -rf $(BUILD)/wine-soak
+	$(WINENV) $(BUILD)/wine-soak tools/soak.sh $(BUILD)
 
 # Times the alias editor's real dialog on generated trees of 1k to 50k
 # programs (QUICK=1: up to 5k; BENCH_ARGS passes more options). Each measure
