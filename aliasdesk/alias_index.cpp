@@ -86,7 +86,10 @@ int FindFirstAlias(const wchar_t* alias)
 void InvalidateAliasIndex()
 {
     index.valid = false;
-    index.rows_by_key.clear();
+    // Swapped out rather than cleared: clearing costs the whole bucket array
+    // every time, and a removal of many rows invalidates once per row.
+    if (!index.rows_by_key.empty())
+        decltype(index.rows_by_key)().swap(index.rows_by_key);
 }
 
 unsigned MainListMoves()

@@ -28,6 +28,7 @@ constexpr size_t kLongestName = 4096;
 constexpr int kParameterCapacity = MAX_PATH;
 
 std::atomic<bool> store_busy;
+std::atomic<int> rows_to_empty; // left by Reload for the loader
 int activities[3]; // by Activity; dialog thread only
 
 struct SavedRow {
@@ -173,8 +174,7 @@ bool WriteBothAtOnce(const std::vector<SavedRow>& rows, const std::wstring& conf
     if (!image.fast)
         return false;
     *written = (rows.empty() || WriteWholeFile(config_saving, image.bytes)) &&
-               WriteWholeFile(SavingPath(kHistoryFile),
-                              EncodeHistory(image.section_names.data(), image.section_names.size()));
+        WriteWholeFile(SavingPath(kHistoryFile), EncodeHistory(image.section_names.data(), image.section_names.size()));
     return true;
 }
 
@@ -247,6 +247,19 @@ void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
     }
 }
 
+// Rows appended after Reload (by a scan still running) stay, as they would
+// had the list been emptied at once.
+void EmptyMainRows()
+{
+    int left = rows_to_empty.exchange(0);
+    auto step = [&left]() -> LRESULT {
+        const StepClock clock;
+        left = DeleteRowsDownFrom(pMainTable, left, clock);
+        return 1;
+    };
+    while (left > 0 && !WorkerStopRequested() && RunOnDialogThread(step)) { }
+}
+
 void EndOnDialogThread(HWND dlg, Activity activity)
 {
     auto step = [dlg, activity]() -> LRESULT {
@@ -270,6 +283,7 @@ void BeginOnDialogThread(HWND dlg, Activity activity)
 unsigned __stdcall LoadWorker(void* param)
 {
     HWND dlg = static_cast<HWND>(param);
+    EmptyMainRows();
     RecoverInterruptedSave(szConfigPath);
     if (!CanOpenForReading(kHistoryFile) || !CanOpenForReading(szConfigPath)) {
         store_busy = false;
@@ -328,12 +342,16 @@ unsigned __stdcall SaveWorker(void* param)
     return 0;
 }
 
-void StartLoad(HWND dlg)
+void StartLoad(HWND dlg, int rows)
 {
     if (store_busy.exchange(true))
         return;
-    if (!StartWorker(LoadWorker, dlg))
-        store_busy = false;
+    rows_to_empty = rows;
+    if (StartWorker(LoadWorker, dlg))
+        return;
+    rows_to_empty = 0;
+    DeleteAllRows(pMainTable);
+    store_busy = false;
 }
 
 void StartSave(HWND dlg, int exit)

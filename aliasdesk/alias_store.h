@@ -19,8 +19,11 @@ enum StoreFailure { kHistoryUnreadable = 1, kSaveFailed = 2 };
 unsigned __stdcall LoadWorker(void* dialog);
 unsigned __stdcall SaveWorker(void* args); // takes ownership of args (allocated with new)
 
-// Start-up and Reload: loads the saved aliases into the main table.
-void StartLoad(HWND dlg);
+// Start-up and Reload: loads the saved aliases into the main table, after
+// deleting its first rows_to_empty rows (what Reload found listed). The
+// loader deletes them a slice at a time: a long list emptied at once would
+// hold the dialog for as long as it takes.
+void StartLoad(HWND dlg, int rows_to_empty = 0);
 // OK and Apply: saves the main table; exit closes the dialog afterwards.
 void StartSave(HWND dlg, int exit);
 // A load or a save is running: no other may start.

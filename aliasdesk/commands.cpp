@@ -86,13 +86,12 @@ void Reload(HWND dlg)
 {
     if (IsStoreBusy())
         return;
-    DeleteAllRows(pMainTable);
     NoteTableChanged();
     ZeroMemory(szScanFolder, sizeof(szScanFolder));
     SetDlgItemTextW(dlg, IDC_FILTER, L"");
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
-    StartLoad(dlg);
+    StartLoad(dlg, GetRowCount(pMainTable)); // the loader empties the list first
 }
 
 void MatchBy(HWND dlg, int checked, int unchecked)

@@ -103,7 +103,7 @@ void ShowCount()
 // has waited long enough for the count label to follow the walk. The first
 // batches are small so that the first programs show at once.
 constexpr size_t kFirstBatchFiles = 64;
-constexpr size_t kBatchFiles = 2048;
+constexpr size_t kBatchFiles = 1024;
 constexpr ULONGLONG kBatchWaitMs = 100;
 
 struct FoundBatch {

@@ -156,6 +156,10 @@ INT_PTR OnListNotify(HWND dlg, NMHDR* header)
         return 1;
     case NM_CUSTOMDRAW:
         return OnCustomDraw(dlg, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    case LVN_DELETEALLITEMS:
+        // Nothing listens for the rows one by one; emptying a long list
+        // would otherwise cost a notification per row.
+        return Answer(dlg, TRUE);
     default:
         return 0;
     }

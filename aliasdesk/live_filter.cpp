@@ -97,28 +97,9 @@ void ShowFullView(HWND dlg)
     SelectRow(FilterList(), 0);
 }
 
-// A filter pass works on the dialog thread a slice at a time, each slice
-// short enough that the dialog answers in between, and checks its ticket
-// between slices: a pass costs a few dozen messages, not several per row.
-constexpr ULONGLONG kSliceMicroseconds = 15000;
-
-class SliceClock {
-public:
-    SliceClock() { QueryPerformanceCounter(&start_); }
-    bool Spent() const
-    {
-        LARGE_INTEGER now, frequency;
-        QueryPerformanceCounter(&now);
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<ULONGLONG>(now.QuadPart - start_.QuadPart) * 1000000 /
-            static_cast<ULONGLONG>(frequency.QuadPart) >=
-            kSliceMicroseconds;
-    }
-
-private:
-    LARGE_INTEGER start_;
-};
-
+// A filter pass works on the dialog thread a slice at a time (StepClock)
+// and checks its ticket between slices: a pass costs a few dozen messages,
+// not several per row.
 struct FilterPassState {
     int n_thread_id;
     const wchar_t* pattern;
@@ -136,14 +117,8 @@ bool EmptyFilterList(int n_thread_id)
     auto step = [n_thread_id]() -> LRESULT {
         if (MustStop(n_thread_id))
             return FALSE;
-        const SliceClock clock;
-        HWND list = FilterList();
-        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-        for (int row = GetRowCount(pFilterTable) - 1; row >= 0 && !clock.Spent(); --row)
-            SendMessageW(list, LVM_DELETEITEM, row, 0);
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list, nullptr, TRUE);
-        return GetRowCount(pFilterTable) == 0;
+        const StepClock clock;
+        return DeleteRowsDownFrom(pFilterTable, GetRowCount(pFilterTable), clock) == 0;
     };
     while (!RunOnDialogThread(step)) {
         if (MustStop(n_thread_id))
@@ -161,7 +136,7 @@ Slice FilterSlice(FilterPassState& pass)
             return static_cast<LRESULT>(Slice::More); // the worker gives up at its next check
         if (MainListMoves() != pass.moves_seen)
             return static_cast<LRESULT>(Slice::Moved); // the rows not reached yet may have moved
-        const SliceClock clock;
+        const StepClock clock;
         const int rows = GetRowCount(pMainTable);
         wchar_t* cell = nullptr; // one buffer for the slice, freed below
         int capacity = kFirstCellCapacity;

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -243,6 +244,18 @@ int DeleteSelectedRows(int* last_deleted_row)
     return 1;
 }
 
+int DeleteRowsDownFrom(ReportTable* table, int end, const StepClock& clock)
+{
+    if (!table || !table->window)
+        return 0;
+    HoldRedraw(table->window);
+    // From the end: the list then moves no rows up for a deletion.
+    for (end = std::min(end, GetRowCount(table)); end > 0 && !clock.Spent(); --end)
+        SendMessageW(table->window, LVM_DELETEITEM, end - 1, 0);
+    ReleaseRedraw(table->window, false);
+    return end;
+}
+
 void FreeReportTable(ReportTable* table)
 {
     if (!table)
@@ -251,13 +264,48 @@ void FreeReportTable(ReportTable* table)
     free(table);
 }
 
+namespace {
+
+// When redraw went off (GetTickCount, never 0), kept with the list itself.
+constexpr wchar_t kRedrawHeldSince[] = L"Velkor.RedrawHeldSince";
+constexpr UINT_PTR kRedrawTimer = 0x5244;
+constexpr DWORD kRedrawIntervalMs = 150;
+
+void CALLBACK RedrawTimerProc(HWND list, UINT, UINT_PTR, DWORD)
+{
+    ReleaseRedraw(list, true);
+}
+
+} // namespace
+
+void HoldRedraw(HWND list)
+{
+    if (!list || GetPropW(list, kRedrawHeldSince))
+        return;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    const DWORD now = GetTickCount() | 1;
+    SetPropW(list, kRedrawHeldSince, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(now)));
+    SetTimer(list, kRedrawTimer, kRedrawIntervalMs, &RedrawTimerProc);
+}
+
+void ReleaseRedraw(HWND list, bool now)
+{
+    const auto since =
+        static_cast<DWORD>(reinterpret_cast<UINT_PTR>(list ? GetPropW(list, kRedrawHeldSince) : nullptr));
+    if (!since || (!now && GetTickCount() - since < kRedrawIntervalMs))
+        return;
+    KillTimer(list, kRedrawTimer);
+    RemovePropW(list, kRedrawHeldSince);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
 RowAppender::RowAppender(ReportTable* table, int expected) : table_(table)
 {
     if (!table_ || !table_->window)
         return;
     HWND list = table_->window;
-    visible_ = (GetWindowLongPtrW(list, GWL_STYLE) & WS_VISIBLE) != 0;
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    HoldRedraw(list);
     if (expected > 0)
         SendMessageW(list, LVM_SETITEMCOUNT, GetRowCount(table_) + expected, LVSICF_NOINVALIDATEALL);
     // The list measures with its own font; so does the appender.
@@ -276,10 +324,7 @@ RowAppender::~RowAppender()
         if (widths_[column] > 0)
             RaiseColumnWidth(table_, column, widths_[column]);
     }
-    HWND list = table_->window;
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    if (appended_ > 0 && visible_)
-        InvalidateRect(list, nullptr, TRUE);
+    ReleaseRedraw(table_->window, false);
 }
 
 void RowAppender::Widen(int column, const wchar_t* text)
@@ -315,6 +360,5 @@ int RowAppender::Append(const wchar_t* alias, const wchar_t* parameter, const wc
         if (SendMessageW(table_->window, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&cell)))
             Widen(column, text);
     }
-    ++appended_;
     return row;
 }

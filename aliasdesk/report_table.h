@@ -3,6 +3,7 @@
 #pragma once
 
 #include "handles.h"
+#include "workers.h"
 
 #include <windows.h>
 
@@ -39,12 +40,26 @@ MallocText CellText(const ReportTable* table, int row, int column);
 int FindAlias(const wchar_t* alias, int start_row);
 int DeleteSelectedRows(int* last_deleted_row);
 
+// Deletes rows end - 1, end - 2, ... 0 until the clock is spent, with redraw
+// held; rows past end (appended meanwhile) stay. Answers how many of the
+// first end rows are left. Dialog thread only.
+int DeleteRowsDownFrom(ReportTable* table, int end, const StepClock& clock);
+
 // Releases the column records and the table object; the control stays.
 void FreeReportTable(ReportTable* table);
 
+// A list filled or emptied over many dialog-thread steps. Bringing redraw
+// back repaints the whole list, which costs more than a step of work, so
+// redraw stays off across steps: a step releases it only when it has been off
+// for a few tenths of a second, and a timer releases it once the steps stop.
+// Dialog thread only.
+void HoldRedraw(HWND list);
+// now: at once; otherwise only when it has been held long enough.
+void ReleaseRedraw(HWND list, bool now);
+
 // Appends many rows at once on the dialog thread, with the results of
-// InsertRow and SetCellText for each: the list is not redrawn until the
-// appender ends, every text is measured with one device context, and each
+// InsertRow and SetCellText for each: the list is not redrawn meanwhile
+// (see HoldRedraw), every text is measured with one device context, and each
 // column's width is set once, at the end, to the same width the single
 // writes would have left.
 class RowAppender {
@@ -66,6 +81,4 @@ private:
     HDC dc_ = nullptr;
     HGDIOBJ old_font_ = nullptr;
     int widths_[3] = {};
-    bool visible_ = false;
-    int appended_ = 0;
 };

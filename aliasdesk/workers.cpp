@@ -91,6 +91,15 @@ LRESULT RunOnDialogThread(DialogStep step, void* context)
     return SendMessageW(dlg, WM_RUN_ON_DIALOG, reinterpret_cast<WPARAM>(step), reinterpret_cast<LPARAM>(context));
 }
 
+bool StepClock::Spent() const
+{
+    constexpr LONGLONG kStepMicroseconds = 15000;
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return (now.QuadPart - start_.QuadPart) * 1000000 / frequency.QuadPart >= kStepMicroseconds;
+}
+
 LRESULT RunDialogStep(WPARAM step, LPARAM context)
 {
     return reinterpret_cast<DialogStep>(step)(reinterpret_cast<void*>(context));

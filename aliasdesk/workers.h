@@ -40,5 +40,17 @@ template <typename Step> LRESULT RunOnDialogThread(Step& step)
     return RunOnDialogThread([](void* context) -> LRESULT { return (*static_cast<Step*>(context))(); }, &step);
 }
 
+// A long piece of work runs on the dialog thread a step at a time, each step
+// short enough that the dialog answers in between: a step works until its
+// clock is spent.
+class StepClock {
+public:
+    StepClock() { QueryPerformanceCounter(&start_); }
+    bool Spent() const;
+
+private:
+    LARGE_INTEGER start_;
+};
+
 // The main dialog's handler of WM_RUN_ON_DIALOG.
 LRESULT RunDialogStep(WPARAM step, LPARAM context);

@@ -2,6 +2,7 @@
 #include "app_state.h"
 #include "debug_capture.h"
 #include "dialog_fixture.h"
+#include "folder_scan.h"
 #include "pump.h"
 #include "report_table.h"
 #include "resource.h"
@@ -220,6 +221,27 @@ TEST_F(AliasStoreTest, ALoadCountsEveryNameButAppendsNoIdenticalRow)
     Settle();
     EXPECT_EQ((std::vector<Row>{{L"A", L"", L"C:\\A.EXE"}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
     EXPECT_EQ(L"3", Text(IDC_COUNT)) << "the rows before plus every name read";
+}
+
+TEST_F(AliasStoreTest, AReloadOfALongListEmptiesItWholeBeforeLoading)
+{
+    WriteStore({L"a", L"b"}, "[a]\r\npath=c:\\a.exe\r\nparameter=\r\n[b]\r\npath=c:\\b.exe\r\nparameter=\r\n");
+    Restart();
+    // Far more rows than one step of the loader deletes.
+    std::vector<std::wstring> names;
+    std::vector<AliasRow> rows;
+    for (int i = 0; i < 20000; ++i)
+        names.push_back(L"old" + std::to_wstring(i));
+    for (const std::wstring& name : names)
+        rows.push_back({name.c_str(), L"c:\\old.exe", nullptr});
+    ASSERT_EQ(20000, AddAliasRows(rows.data(), rows.size()));
+    AppendRow(Item(IDC_MAIN_LIST), {L"a", L"", L"c:\\a.exe"}); // the same as a loaded row: it must go too
+
+    Click(IDC_RELOAD);
+    Settle();
+    EXPECT_EQ((std::vector<Row>{{L"a", L"", L"c:\\a.exe"}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
+    EXPECT_EQ(L"2", Text(IDC_COUNT));
+    EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
 }
 
 TEST_F(AliasStoreTest, AHistoryOfExactlyTheFirstBufferIsReadTwice)

@@ -5,6 +5,7 @@
 #include "dialog_fixture.h"
 #include "list_input.h"
 #include "pump.h"
+#include "report_table.h"
 #include "resource.h"
 #include "workers.h"
 
@@ -183,6 +184,23 @@ TEST_F(ListNotifyTest, RowsAreStripedByTheirPlaceAlsoAfterARemoval)
                                                               {L"\u00C4rger", 0x00FFFFFFu},
                                                               {L"Zeta", 0x00F0F0F0u}}),
               last_drawn);
+}
+
+TEST_F(ListNotifyTest, RowsAddedInStepsArePaintedOnceTheStepsStop)
+{
+    PumpFor(400); // whatever the fixture's own rows left to paint
+    CustomDrawRecorder recorder(dlg_);
+    {
+        RowAppender appender(pMainTable); // one step of a scan
+        appender.Append(L"late", L"", L"c:\\late.exe");
+    }
+    // Redraw stays off for the steps that may follow it, and comes back by itself.
+    PumpFor(600);
+    const auto& drawn = CustomDrawRecorder::drawn;
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](const DrawnRow& row) { return row.alias == L"late"; }));
+    CustomDrawRecorder::drawn.clear();
+    RedrawWindow(Main(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_GE(CustomDrawRecorder::drawn.size(), rows_.size() + 1) << "the list paints again on demand";
 }
 
 TEST_F(ListNotifyTest, TheDeleteKeyRemovesTheSelectedRowsOfEitherList)
