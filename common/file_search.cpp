@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cwchar>
+#include <vector>
+
 namespace {
 
 // What a folder is, whatever path leads to it: links to folders report the
@@ -34,6 +37,7 @@ struct Walk {
     const wchar_t* pattern;
     FoundFileCallback callback;
     SearchStopQuery stop;
+    const wchar_t* extension; // ".ext" when the pattern is "*.ext", else null
 };
 
 FolderId IdentifyFolder(const wchar_t* path)
@@ -113,25 +117,79 @@ bool ForEachEntry(const wchar_t* directory, const wchar_t* pattern, const Walk& 
     return true;
 }
 
+bool SearchFolder(wchar_t* directory, const Walk& walk, const Ancestor* ancestors);
+
+bool EnterSubfolder(const wchar_t* directory, const WIN32_FIND_DATAW& entry, const Walk& walk,
+                    const Ancestor* ancestors)
+{
+    if (!IsEnterable(entry))
+        return true;
+    wchar_t subfolder[MAX_PATH] = {};
+    if (FormatText(subfolder, MAX_PATH, L"%s\\%s", directory, entry.cFileName) < 0)
+        return true;
+    if (LeadsBackUp(subfolder, entry, ancestors))
+        return true;
+    const Ancestor self{subfolder, ancestors};
+    return SearchFolder(subfolder, walk, &self);
+}
+
+// "*.ext" with a plain extension: the platform matches it against the long
+// and the short name of every entry, which a listing of "*" tells as well.
+const wchar_t* PlainExtension(const wchar_t* pattern)
+{
+    if (pattern[0] != L'*' || pattern[1] != L'.' || !pattern[2])
+        return nullptr;
+    for (const wchar_t* c = pattern + 2; *c; ++c) {
+        if (*c >= 0x80 || wcschr(L"*?<>\".\\/:|", *c))
+            return nullptr;
+    }
+    return pattern + 1;
+}
+
+bool EndsWith(const wchar_t* name, const wchar_t* extension)
+{
+    const size_t length = wcslen(name), tail = wcslen(extension);
+    return length >= tail && CompareNoCaseAscii(name + length - tail, extension) == 0;
+}
+
+bool MatchesExtension(const WIN32_FIND_DATAW& entry, const wchar_t* extension)
+{
+    return EndsWith(entry.cFileName, extension) || EndsWith(entry.cAlternateFileName, extension);
+}
+
+// The same walk with one listing per folder instead of two: the matches as
+// the listing meets them, then the subfolders it met.
+bool SearchFolderOnce(wchar_t* directory, const Walk& walk, const Ancestor* ancestors)
+{
+    std::vector<WIN32_FIND_DATAW> subfolders;
+    const bool go_on = ForEachEntry(directory, L"*", walk, [&](WIN32_FIND_DATAW& entry) {
+        if (IsEnterable(entry))
+            subfolders.push_back(entry); // before the callback may change the name's case
+        if (MatchesExtension(entry, walk.extension))
+            walk.callback(directory, entry.cFileName);
+        return true;
+    });
+    if (!go_on)
+        return false;
+    for (const WIN32_FIND_DATAW& entry : subfolders) {
+        if (Stopped(walk) || !EnterSubfolder(directory, entry, walk, ancestors))
+            return false;
+    }
+    return true;
+}
+
 bool SearchFolder(wchar_t* directory, const Walk& walk, const Ancestor* ancestors)
 {
+    if (walk.extension)
+        return SearchFolderOnce(directory, walk, ancestors);
     const bool go_on = ForEachEntry(directory, walk.pattern, walk, [&](WIN32_FIND_DATAW& entry) {
         walk.callback(directory, entry.cFileName);
         return true;
     });
     if (!go_on)
         return false;
-
     return ForEachEntry(directory, L"*", walk, [&](const WIN32_FIND_DATAW& entry) {
-        if (!IsEnterable(entry))
-            return true;
-        wchar_t subfolder[MAX_PATH] = {};
-        if (FormatText(subfolder, MAX_PATH, L"%s\\%s", directory, entry.cFileName) < 0)
-            return true;
-        if (LeadsBackUp(subfolder, entry, ancestors))
-            return true;
-        const Ancestor self{subfolder, ancestors};
-        return SearchFolder(subfolder, walk, &self);
+        return EnterSubfolder(directory, entry, walk, ancestors);
     });
 }
 
@@ -141,7 +199,7 @@ void SearchFiles(wchar_t* directory, const wchar_t* pattern, FoundFileCallback c
 {
     if (!directory || !pattern || !callback)
         return;
-    const Walk walk{pattern, callback, stop};
+    const Walk walk{pattern, callback, stop, PlainExtension(pattern)};
     const Ancestor top{directory, nullptr};
     SearchFolder(directory, walk, &top);
 }

@@ -151,3 +151,62 @@ TEST(SearchFiles, PassesThePatternToTheSystemUnchanged)
     const std::vector<Call> expected{{top.path(), L"one.txt"}, {top / L"sub", L"three.txt"}};
     EXPECT_EQ(expected, Search(top.path(), L"*.txt"));
 }
+
+namespace {
+
+// The walk done the plain way: the system's own matching for each folder's
+// matches, then a second listing for its subfolders.
+void ReferenceWalk(const std::wstring& directory, const wchar_t* pattern, std::vector<Call>* found)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((directory + L"\\" + pattern).c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
+        found->emplace_back(directory, entry.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    search = FindFirstFileW((directory + L"\\*").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
+        const std::wstring name = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L".." && name[0] != L'$' &&
+            name[0] != L'{')
+            ReferenceWalk(directory + L"\\" + name, pattern, found);
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
+} // namespace
+
+TEST(SearchFiles, ExtensionPatternsMatchWhatTheSystemMatches)
+{
+    TempDir top;
+    const wchar_t* names[] = {L"a.exe",
+                              L"B.EXE",
+                              L"c.Exe",
+                              L"d.exe1",
+                              L"e.exex",
+                              L"f.exe.txt",
+                              L"g.txt.exe",
+                              L"exe",
+                              L".exe",
+                              L"h..exe",
+                              L"spaced name.exe",
+                              L"ex.e",
+                              L"\u00FCn\u00EF.exe",
+                              L"averylongname.exe",
+                              L"averylongname.exe1",
+                              L"abc.exe~",
+                              L"tool.ex",
+                              L"x.e"};
+    for (const wchar_t* folder : {L"", L"sub\\", L"x.exe\\", L"sub\\deeper.txt\\"}) {
+        for (const wchar_t* name : names)
+            Touch(top / (std::wstring(folder) + name));
+    }
+    for (const wchar_t* pattern : {L"*.exe", L"*.EXE", L"*.txt", L"*.ex", L"*.e", L"*.exe1"}) {
+        SCOPED_TRACE(testing::Message() << "pattern " << std::string(pattern, pattern + wcslen(pattern)));
+        std::vector<Call> expected;
+        ReferenceWalk(top.path(), pattern, &expected);
+        EXPECT_FALSE(expected.empty());
+        EXPECT_EQ(expected, Search(top.path(), pattern));
+    }
+}
