@@ -267,7 +267,13 @@ void FreeReportTable(ReportTable* table)
 namespace {
 
 // When redraw went off (GetTickCount, never 0), kept with the list itself.
-constexpr wchar_t kRedrawHeldSince[] = L"Velkor.RedrawHeldSince";
+// Named by an atom added once, so that a list destroyed while its redraw is
+// held leaves nothing behind.
+LPCWSTR RedrawHeldSince()
+{
+    static const ATOM atom = GlobalAddAtomW(L"Velkor.RedrawHeldSince");
+    return MAKEINTATOM(atom);
+}
 constexpr UINT_PTR kRedrawTimer = 0x5244;
 constexpr DWORD kRedrawIntervalMs = 150;
 
@@ -280,22 +286,22 @@ void CALLBACK RedrawTimerProc(HWND list, UINT, UINT_PTR, DWORD)
 
 void HoldRedraw(HWND list)
 {
-    if (!list || GetPropW(list, kRedrawHeldSince))
+    if (!list || GetPropW(list, RedrawHeldSince()))
         return;
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     const DWORD now = GetTickCount() | 1;
-    SetPropW(list, kRedrawHeldSince, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(now)));
+    SetPropW(list, RedrawHeldSince(), reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(now)));
     SetTimer(list, kRedrawTimer, kRedrawIntervalMs, &RedrawTimerProc);
 }
 
 void ReleaseRedraw(HWND list, bool now)
 {
     const auto since =
-        static_cast<DWORD>(reinterpret_cast<UINT_PTR>(list ? GetPropW(list, kRedrawHeldSince) : nullptr));
+        static_cast<DWORD>(reinterpret_cast<UINT_PTR>(list ? GetPropW(list, RedrawHeldSince()) : nullptr));
     if (!since || (!now && GetTickCount() - since < kRedrawIntervalMs))
         return;
     KillTimer(list, kRedrawTimer);
-    RemovePropW(list, kRedrawHeldSince);
+    RemovePropW(list, RedrawHeldSince());
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }
