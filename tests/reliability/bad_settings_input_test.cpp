@@ -11,18 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
 namespace {
-
-std::string RandomBytes(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random());
-    return bytes;
-}
 
 std::string UnicodeIni(const std::wstring& text)
 {

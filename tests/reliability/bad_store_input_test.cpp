@@ -13,25 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 #include <set>
 
 namespace {
 
 constexpr size_t kLongestListedName = 4096; // longer names are damage: counted, not listed
 constexpr size_t kCellRead = 2047; // what the fixture reads of a cell
-
-std::string RandomBytes(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; i += 4) {
-        const unsigned word = random();
-        for (size_t j = 0; j < 4 && i + j < size; ++j)
-            bytes[i + j] = static_cast<char>(word >> (8 * j));
-    }
-    return bytes;
-}
 
 // The names a history.dat holds, read independently: CR LF pairs back to LF,
 // whole code units only, one name per zero unit, and a last unterminated one.

@@ -3,6 +3,8 @@
 #include "platform.h"
 #include "temp_dir.h"
 
+#include <random>
+
 namespace {
 
 constexpr int kAdd = 1002, kPath = 1003, kMainList = 1012, kApply = 1017, kStatus = 1021;
@@ -23,6 +25,18 @@ bool Missing(const std::wstring& path)
 std::string Utf16(const std::wstring& text)
 {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+std::string RandomBytes(size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; i += 4) {
+        const unsigned word = random();
+        for (size_t j = 0; j < 4 && i + j < size; ++j)
+            bytes[i + j] = static_cast<char>(word >> (8 * j));
+    }
+    return bytes;
 }
 
 StorePair ReadPair(const std::wstring& dir)

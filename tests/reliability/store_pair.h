@@ -13,6 +13,9 @@
 
 std::string Utf16(const std::wstring& text);
 
+// size bytes of a seeded random stream: the same seed gives the same bytes.
+std::string RandomBytes(size_t size, unsigned seed);
+
 // history.dat and config.ini byte for byte; a missing file reads as "<none>".
 struct StorePair {
     std::string history, config;
