@@ -127,10 +127,16 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
     if (!file)
         return false;
     DWORD written = 0;
-    if (!bytes.empty() &&
-        (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-         written != bytes.size()))
+    if (bytes.empty())
+        return FlushFileBuffers(file.get()) != FALSE;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         return false;
+    if (written != bytes.size()) {
+        // A write that stops short without an error: the disk ran out of space
+        // (Wine reports a partly done write on a full disk as a success).
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
     return FlushFileBuffers(file.get()) != FALSE;
 }
 

@@ -5,6 +5,8 @@
 # Usage: tools/make-test-fixtures.sh DIR
 set -eu
 dir=$1
+# A folder left closed by an earlier run must open again before it can go.
+if [ -d "$dir" ]; then chmod -R u+rwx "$dir" 2>/dev/null || true; fi
 rm -rf "$dir"
 mkdir -p "$dir/loop/sub"
 : >"$dir/loop/top.exe"
@@ -18,3 +20,9 @@ mkdir -p "$dir/qdrive"
 if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX/dosdevices" ]; then
     ln -sfn "$dir/qdrive" "$WINEPREFIX/dosdevices/q:"
 fi
+
+# A folder that a scan may not list (root lists it all the same: the tests check).
+mkdir -p "$dir/unreadable/closed"
+: >"$dir/unreadable/open.exe"
+: >"$dir/unreadable/closed/hidden.exe"
+chmod 000 "$dir/unreadable/closed"
