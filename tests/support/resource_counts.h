@@ -4,9 +4,22 @@
 // come from the process's GDI handle table and the system's handle list.
 #pragma once
 
+#include <windows.h>
+
 // -1 when the platform tells neither way.
 long GdiObjectCount();
 long HandleCount();
+
+// The same for another process (a handle with query and read rights).
+long GdiObjectCountOf(HANDLE process);
+long HandleCountOf(HANDLE process);
+// USER objects; Wine tells none (GetGuiResources gives 0) and keeps them
+// where no other process can count them, so there the count is that of the
+// process's windows, top-level and children: the USER objects that a dialog
+// makes and loses. Icons, cursors and menus are not in it.
+long UserObjectCountOf(HANDLE process);
+// Private memory (PrivateUsage); -1 when the system does not tell.
+long long PrivateBytesOf(HANDLE process);
 
 // Both counts at one moment; take the first after a warm-up call, so that what
 // the system sets up on first use is not taken for a leak.
