@@ -323,9 +323,11 @@ bool AliasDesk::WaitPostedHandled()
     return WaitUntil([&] { return SendMessageW(marker, EM_GETLIMITTEXT, 0, 0) == value; });
 }
 
-void AliasDesk::SetPath(const std::wstring& folder)
+void AliasDesk::TypePath(const std::wstring& folder)
 {
-    SendMessageW(Item(kPath), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    SendMessageW(Item(kPath), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    for (wchar_t c : folder)
+        PostMessageW(Item(kPath), WM_CHAR, c, 1);
 }
 
 void AliasDesk::Type(const std::wstring& keys)

@@ -108,7 +108,7 @@ public:
     // Posted input has been handled once a change posted after it shows.
     bool WaitPostedHandled();
 
-    void SetPath(const std::wstring& folder);
+    void TypePath(const std::wstring& folder); // empties the path box, then WM_CHAR, posted
     void Type(const std::wstring& keys); // WM_CHAR into the filter box, posted
     // Waits for the store or a scan to end: "Finished!" with every button back.
     bool WaitIdle(DWORD guard_ms = 60000);

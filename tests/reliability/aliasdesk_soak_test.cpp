@@ -31,9 +31,18 @@ protected:
     }
 
     // Shown rows equal the model's, within a guard (sorting and filtering run on).
-    bool Shows(int list_id, const std::vector<AliasRow>& rows)
+    ::testing::AssertionResult Shows(int list_id, const std::vector<AliasRow>& rows)
     {
-        return WaitUntil([&] { return desk_->Rows(list_id) == rows; }, 10000);
+        std::vector<AliasRow> shown;
+        if (WaitUntil(
+                [&] {
+                    shown = desk_->Rows(list_id);
+                    return shown == rows;
+                },
+                10000))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the list shows " << ::testing::PrintToString(shown)
+                                             << "\nthe model has " << ::testing::PrintToString(rows);
     }
 
     void Cycle(int cycle);
@@ -48,7 +57,7 @@ protected:
 void AliasdeskSoak::Cycle(int cycle)
 {
     // Scan: the same folder again after Reload lists only what is missing.
-    desk_->SetPath(cycle % 2 ? folder_ + L"\\" : folder_);
+    desk_->TypePath(cycle % 2 ? folder_ + L"\\" : folder_);
     desk_->MarkStatus();
     desk_->Click(kAdd);
     ASSERT_TRUE(desk_->WaitIdle());
@@ -118,7 +127,7 @@ void AliasdeskSoak::Cycle(int cycle)
 
 TEST_F(AliasdeskSoak, CyclesKeepTheTableTheFilesAndTheResources)
 {
-    const int cycles = RunLength(4, 200);
+    const int cycles = RunLength(8, 200);
     ProcessUsage first;
     for (int cycle = 0; cycle < cycles; ++cycle) {
         SCOPED_TRACE("cycle " + std::to_string(cycle));

@@ -27,8 +27,12 @@ bool ReadFrom(HANDLE process, const void* address, void* bytes, size_t size)
     return ReadProcessMemory(process, address, bytes, size, &done) && done == size;
 }
 
-// Read through ReadProcessMemory, so that it works for another process too.
-long CountGdiTableEntries(HANDLE process)
+constexpr UCHAR kAnyType = 0;
+constexpr UCHAR kDcType = 1;
+
+// Live entries, of one type or all; read through ReadProcessMemory, so that
+// it works for another process too.
+long CountGdiTableEntries(HANDLE process, UCHAR type = kAnyType)
 {
 #if defined(_WIN64)
     using QueryProcess = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
@@ -47,10 +51,11 @@ long CountGdiTableEntries(HANDLE process)
         return -1;
     long count = 0;
     for (const GdiTableEntry& entry : table)
-        count += entry.type != 0;
+        count += entry.type != 0 && (type == kAnyType || entry.type == type);
     return count;
 #else
     (void)process;
+    (void)type;
     return -1;
 #endif
 }
@@ -152,6 +157,13 @@ long GdiObjectCountOf(HANDLE process)
 {
     const DWORD reported = GetGuiResources(process, GR_GDIOBJECTS);
     return reported > 0 ? static_cast<long>(reported) : CountGdiTableEntries(process);
+}
+
+long DcCountOf(HANDLE process)
+{
+    if (GetGuiResources(process, GR_GDIOBJECTS) > 0)
+        return -1;
+    return CountGdiTableEntries(process, kDcType);
 }
 
 long HandleCountOf(HANDLE process)

@@ -13,6 +13,11 @@ long HandleCount();
 // The same for another process (a handle with query and read rights).
 long GdiObjectCountOf(HANDLE process);
 long HandleCountOf(HANDLE process);
+// Device contexts among the GDI objects, where they are the process's own:
+// Wine keeps the cached DCs of windows there, each with a region and a
+// bitmap of its own, and keeps as many as were ever in use at once. -1 where
+// the system counts (Windows: cached DCs are the system's, not in the count).
+long DcCountOf(HANDLE process);
 // USER objects; Wine tells none (GetGuiResources gives 0) and keeps them
 // where no other process can count them, so there the count is that of the
 // process's windows, top-level and children: the USER objects that a dialog
