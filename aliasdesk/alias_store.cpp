@@ -301,10 +301,11 @@ unsigned __stdcall LoadWorker(void* param)
     ShowProgress(dlg, units + 10);
     BeginOnDialogThread(dlg, Activity::Load);
     LoadNames(dlg, names, units);
-    EndOnDialogThread(dlg, Activity::Load);
     HideProgress(dlg, units + 10);
     SetStatus(dlg, L"Finished!");
+    // Free before the buttons come back: a click on them must find the store idle.
     store_busy = false;
+    EndOnDialogThread(dlg, Activity::Load);
     return 0;
 }
 
@@ -323,7 +324,6 @@ unsigned __stdcall SaveWorker(void* param)
     const bool saved = SaveTable(dlg, snapshot.rows);
     const DWORD error = GetLastError();
     HideProgress(dlg, n + 5);
-    EndOnDialogThread(dlg, Activity::Save);
 
     if (saved) {
         SetStatus(dlg, L"Finished!");
@@ -335,7 +335,9 @@ unsigned __stdcall SaveWorker(void* param)
         PostMessageW(dlg, WM_STORE_FAILED, kSaveFailed, static_cast<LPARAM>(error));
     }
     DebugPrint(L"2. bExit %d\n", exit);
+    // Settled before OK comes back: OK pressed at once must see what this save left.
     store_busy = false;
+    EndOnDialogThread(dlg, Activity::Save);
     // Posted, not sent: closing waits for the workers, this one included.
     if (saved && exit)
         PostMessageW(dlg, WM_CLOSE, 0, 0);

@@ -179,6 +179,27 @@ RECT RemoteProgram::SubItemRect(HWND list, int row, int column)
     return rect;
 }
 
+RECT RemoteProgram::HeaderItemRect(HWND list, int column)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT rect{};
+    void* remote = Alloc(sizeof(rect));
+    if (!remote || !SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(remote)) ||
+        !Read(remote, &rect, sizeof(rect)))
+        return RECT{};
+    return rect;
+}
+
+bool RemoteProgram::SetSelected(HWND list, int row, bool selected)
+{
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = selected ? LVIS_SELECTED : 0;
+    void* remote = Alloc(sizeof(item));
+    return remote && Write(remote, &item, sizeof(item)) &&
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+}
+
 std::wstring RemoteProgram::CurrentDirectory()
 {
     // The process parameters block of the target holds its current directory.

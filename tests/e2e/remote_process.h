@@ -35,6 +35,8 @@ public:
     std::wstring Cell(HWND list, int row, int column);
     std::vector<std::wstring> Headers(HWND list);
     RECT SubItemRect(HWND list, int row, int column); // LVIR_LABEL, list client coordinates
+    RECT HeaderItemRect(HWND list, int column); // header client coordinates
+    bool SetSelected(HWND list, int row, bool selected); // row -1: every row
 
 private:
     void* Alloc(size_t bytes);

@@ -1,0 +1,243 @@
+// The real aliasdesk.exe closed at random moments while a scan, a load, a
+// save or filter workers run, by the close box, Cancel or OK: the process
+// must end within seconds, and leave a whole pair of files holding either
+// the table before or the table saved.
+#include "alias_driver.h"
+#include "run_length.h"
+#include "wide_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+
+using namespace alias_ids;
+
+namespace {
+
+// More than a close needs: the saver finishes first, the others stop.
+constexpr DWORD kCloseGuardMs = 10000;
+
+enum class Activity { Scan, Load, Save, Filter };
+enum class Closing { CloseBox, Cancel, Ok };
+
+const char* Name(Activity activity)
+{
+    switch (activity) {
+    case Activity::Scan:
+        return "scan";
+    case Activity::Load:
+        return "load";
+    case Activity::Save:
+        return "save";
+    default:
+        return "filter";
+    }
+}
+
+const char* Name(Closing closing)
+{
+    switch (closing) {
+    case Closing::CloseBox:
+        return "close box";
+    case Closing::Cancel:
+        return "Cancel";
+    default:
+        return "OK";
+    }
+}
+
+unsigned ChooseSeed()
+{
+    wchar_t text[16] = {};
+    if (GetEnvironmentVariableW(L"VELKOR_SEED", text, 16) > 0)
+        return static_cast<unsigned>(wcstoul(text, nullptr, 10));
+    return static_cast<unsigned>(GetTickCount64());
+}
+
+std::vector<AliasRow> NumberedRows(const wchar_t* stem, int count)
+{
+    std::vector<AliasRow> rows;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring alias = stem + std::to_wstring(i);
+        rows.push_back({alias, i % 3 ? L"" : L"/p" + std::to_wstring(i), L"c:\\tools\\" + alias + L".exe"});
+    }
+    return rows;
+}
+
+class ClosingAtAnyMoment : public ::testing::TestWithParam<Activity> {
+protected:
+    static void SetUpTestSuite()
+    {
+        seed_ = ChooseSeed();
+        printf("closing runs: seed %u (VELKOR_SEED=%u repeats them)\n", seed_, seed_);
+        programs_ = std::make_unique<TempDir>();
+        for (int i = 0; i < 1500; ++i)
+            WriteFileBytes(*programs_ / (L"app" + std::to_wstring(i) + L".exe"), "");
+    }
+
+    static void TearDownTestSuite() { programs_.reset(); }
+
+    void SetUp() override
+    {
+        RecordProperty("seed", static_cast<int>(seed_));
+        random_.seed(seed_ + static_cast<unsigned>(GetParam()));
+        folder_ = programs_->path();
+        ASSERT_EQ(1500u, ProgramsIn(folder_).size());
+        const bool large = GetParam() != Activity::Scan; // long enough to be caught in the middle
+        previous_ = NumberedRows(L"old", large ? 3000 : 3);
+        TableModel model;
+        model.rows = previous_;
+        model.Scan(folder_, ProgramsIn(folder_));
+        scanned_ = SavedForm(model.rows);
+    }
+
+    // Starts the program on the previous table and brings it to the
+    // activity; true while the activity still runs at the close.
+    bool StartActivity(AliasDesk& desk)
+    {
+        std::uniform_int_distribution<int> delay(0, MaxDelayMs());
+        if (GetParam() != Activity::Load) {
+            EXPECT_TRUE(desk.WaitIdle()) << "the start-up load";
+        }
+        switch (GetParam()) {
+        case Activity::Load:
+            break;
+        case Activity::Filter:
+            idle_threads_ = ThreadCount(desk.program().pid());
+            for (int i = 0; i < 3; ++i)
+                desk.Type(L"old1\b\b\b\bold2\b3\b\b\b\bold\b\b\b");
+            desk.Type(L"o");
+            break;
+        case Activity::Save:
+            desk.TypePath(folder_);
+            desk.MarkStatus();
+            desk.Click(kAdd);
+            EXPECT_TRUE(desk.WaitIdle()) << "the scan before the save";
+            desk.MarkStatus();
+            desk.Click(kApply);
+            break;
+        case Activity::Scan:
+            desk.TypePath(folder_);
+            desk.MarkStatus();
+            desk.Click(kAdd);
+            break;
+        }
+        Sleep(static_cast<DWORD>(delay(random_)));
+        if (GetParam() == Activity::Filter)
+            return ThreadCount(desk.program().pid()) > idle_threads_;
+        const std::wstring status = desk.Status();
+        return status == L"(driver)" || status == L"Loading..." || status == L"Processing..." || status == L"Saving...";
+    }
+
+    int MaxDelayMs() const
+    {
+        switch (GetParam()) {
+        case Activity::Save:
+            return 100;
+        case Activity::Filter:
+            return 150;
+        case Activity::Load:
+            return 250;
+        default:
+            return 300;
+        }
+    }
+
+    void Close(AliasDesk& desk, Closing closing, int run)
+    {
+        switch (closing) {
+        case Closing::CloseBox:
+            desk.PostClose(run % 2 == 0);
+            return;
+        case Closing::Cancel:
+            desk.Click(kCancel);
+            return;
+        case Closing::Ok: {
+            // The command arrives whatever the button's state (under Wine a
+            // click on a disabled button still sends it). A save disables OK
+            // and ignores it, so the user presses it again the moment it is back.
+            const bool enabled = IsWindowEnabled(desk.Item(kOk)) != FALSE;
+            desk.Click(kOk);
+            if (enabled)
+                return;
+            ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(desk.Item(kOk)) != FALSE; }, kCloseGuardMs));
+            desk.Click(kOk);
+            return;
+        }
+        }
+    }
+
+    // What the files may hold after the close.
+    bool Acceptable(const std::vector<AliasRow>& stored, Closing closing) const
+    {
+        const std::vector<AliasRow> previous = SavedForm(previous_);
+        if (stored == previous)
+            return true;
+        if (GetParam() == Activity::Save)
+            return stored == scanned_;
+        if (GetParam() != Activity::Scan || closing != Closing::Ok)
+            return false;
+        // OK during a scan saves the rows listed so far.
+        return stored.size() >= previous.size() && stored.size() <= scanned_.size() &&
+            std::equal(stored.begin(), stored.end(), scanned_.begin());
+    }
+
+    void RunAll(Closing closing)
+    {
+        const int runs = RunLength(2, 50);
+        int during = 0;
+        for (int run = 0; run < runs; ++run) {
+            SCOPED_TRACE(std::string(Name(closing)) + " during the " + Name(GetParam()) + ", run " +
+                         std::to_string(run) + ", seed " + std::to_string(seed_));
+            ASSERT_TRUE(WriteStorePair(dir_, SavedForm(previous_)));
+            AliasDesk desk(dir_);
+            ASSERT_TRUE(desk.ready());
+            during += StartActivity(desk);
+            Close(desk, closing, run);
+            ASSERT_EQ(0u, desk.program().WaitForExit(kCloseGuardMs)) << "the program did not end";
+
+            const StoredPair stored = ReadStorePair(dir_);
+            ASSERT_TRUE(stored.whole) << std::string(stored.fault.begin(), stored.fault.end());
+            EXPECT_TRUE(Acceptable(stored.rows, closing)) << stored.rows.size() << " rows stored";
+            EXPECT_EQ(std::vector<std::wstring>{},
+                      UnexpectedFiles(dir_, {L"aliasdesk.exe", L"config.ini", L"history.dat"}));
+        }
+        printf("%s during the %s: %d of %d closes came while it ran\n", Name(closing), Name(GetParam()), during, runs);
+        RecordProperty(std::string(Name(closing)) + "_during_" + Name(GetParam()), during);
+    }
+
+    static unsigned seed_;
+    static std::unique_ptr<TempDir> programs_; // the folder every scan lists
+    std::mt19937 random_;
+    TempDir dir_;
+    std::wstring folder_;
+    std::vector<AliasRow> previous_;
+    std::vector<AliasRow> scanned_; // the previous rows and every program of the folder, as saved
+    int idle_threads_ = 0;
+};
+
+unsigned ClosingAtAnyMoment::seed_;
+std::unique_ptr<TempDir> ClosingAtAnyMoment::programs_;
+
+TEST_P(ClosingAtAnyMoment, ByTheCloseBox)
+{
+    RunAll(Closing::CloseBox);
+}
+
+TEST_P(ClosingAtAnyMoment, ByCancel)
+{
+    RunAll(Closing::Cancel);
+}
+
+TEST_P(ClosingAtAnyMoment, ByOk)
+{
+    RunAll(Closing::Ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Activities, ClosingAtAnyMoment,
+                         ::testing::Values(Activity::Scan, Activity::Load, Activity::Save, Activity::Filter),
+                         [](const ::testing::TestParamInfo<Activity>& info) { return std::string(Name(info.param)); });
+
+} // namespace
