@@ -138,8 +138,10 @@ Slice FilterSlice(FilterPassState& pass)
             return static_cast<LRESULT>(Slice::Moved); // the rows not reached yet may have moved
         const StepClock clock;
         const int rows = GetRowCount(pMainTable);
-        wchar_t* cell = nullptr; // one buffer for the slice, freed below
-        int capacity = kFirstCellCapacity;
+        // One buffer for the slice, freed below. It starts small: every read
+        // clears the whole buffer, and cells longer than it make it grow.
+        wchar_t* cell = nullptr;
+        int capacity = 0;
         {
             RowAppender appender(pFilterTable);
             for (; pass.next_row < rows && !clock.Spent(); ++pass.next_row) {
