@@ -7,6 +7,8 @@ set -u
 build=$1
 tools=$(cd "$(dirname "$0")" && pwd)
 "$tools/make-test-fixtures.sh" "$build/fixtures" || exit 1
+"$tools/small-disk.sh" make "$build/smalldisk"
+trap '"$tools/small-disk.sh" release "$build/smalldisk"; chmod -R u+rwx "$build/fixtures"' EXIT
 export VELKOR_SOAK=1
 rc=0
 found=0
