@@ -20,6 +20,7 @@ struct AliasIndex {
 
 AliasIndex index;
 std::atomic<unsigned> main_list_moves;
+unsigned main_list_changes; // dialog thread only
 
 // Labels the list takes as equal have equal keys: the list compares with the
 // user's locale, ignoring case.
@@ -85,6 +86,7 @@ int FindFirstAlias(const wchar_t* alias)
 
 void InvalidateAliasIndex()
 {
+    ++main_list_changes;
     index.valid = false;
     // Swapped out rather than cleared: clearing costs the whole bucket array
     // every time, and a removal of many rows invalidates once per row.
@@ -97,10 +99,31 @@ unsigned MainListMoves()
     return main_list_moves;
 }
 
+unsigned MainListChanges()
+{
+    return main_list_changes;
+}
+
 void NoteMainListMessage(HWND list, UINT message, WPARAM, LPARAM lParam, LRESULT result)
 {
     if (!pMainTable || list != pMainTable->window)
         return;
+    switch (message) {
+    case LVM_INSERTITEMW:
+    case LVM_INSERTITEMA:
+    case LVM_SETITEMW:
+    case LVM_SETITEMTEXTW:
+    case LVM_SETITEMA:
+    case LVM_SETITEMTEXTA:
+    case LVM_DELETEITEM:
+    case LVM_DELETEALLITEMS:
+    case LVM_SORTITEMS:
+    case LVM_SORTITEMSEX:
+        ++main_list_changes;
+        break;
+    default:
+        return;
+    }
     switch (message) {
     case LVM_INSERTITEMW:
     case LVM_INSERTITEMA: {

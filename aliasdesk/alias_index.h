@@ -25,3 +25,8 @@ void InvalidateAliasIndex();
 // inserts above the end); a reader that walks the rows by index across
 // several steps starts again when it changes. Any thread may read it.
 unsigned MainListMoves();
+
+// Counts every change to the main list's rows or texts; a reader that keeps
+// texts it read from the list keeps them while it stays the same. Dialog
+// thread only.
+unsigned MainListChanges();

@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 std::atomic<int> n_last_thread_id;
 std::atomic<int> n_thread_count;
@@ -111,6 +113,39 @@ struct FilterPassState {
 
 enum class Slice { More, Done, Moved };
 
+// The texts of the filtered column as the passes read them, top down, kept
+// while the main list does not change: typing one more character then does
+// not read every cell of a long list again. Dialog thread only.
+struct ColumnTexts {
+    unsigned changes_seen = 0;
+    int column = -1;
+    std::vector<std::wstring> by_row;
+};
+
+ColumnTexts column_texts;
+
+// The row's text in the column; false when the cell could not be read.
+// cell and capacity: the slice's buffer for reads from the list.
+bool ColumnText(int row, int column, wchar_t** cell, int* capacity, const wchar_t** text)
+{
+    ColumnTexts& kept = column_texts;
+    if (kept.changes_seen != MainListChanges() || kept.column != column) {
+        kept.by_row.clear();
+        kept.changes_seen = MainListChanges();
+        kept.column = column;
+    }
+    if (static_cast<size_t>(row) < kept.by_row.size()) {
+        *text = kept.by_row[static_cast<size_t>(row)].c_str();
+        return true;
+    }
+    if (!ReadCellText(pMainTable, row, column, cell, capacity))
+        return false;
+    *text = *cell;
+    if (static_cast<size_t>(row) == kept.by_row.size()) // a pass that began after the change
+        kept.by_row.emplace_back(*cell);
+    return true;
+}
+
 // Empties the filter list from its end, a slice at a time; true when empty.
 bool EmptyFilterList(int n_thread_id)
 {
@@ -145,9 +180,10 @@ Slice FilterSlice(FilterPassState& pass)
         {
             RowAppender appender(pFilterTable);
             for (; pass.next_row < rows && !clock.Spent(); ++pass.next_row) {
-                if (!ReadCellText(pMainTable, pass.next_row, pass.column, &cell, &capacity))
+                const wchar_t* text = nullptr;
+                if (!ColumnText(pass.next_row, pass.column, &cell, &capacity, &text))
                     break;
-                if (!WildcardMatch(cell, static_cast<int>(wcslen(cell)), pass.pattern, pass.pattern_length, 0, L'x'))
+                if (!WildcardMatch(text, static_cast<int>(wcslen(text)), pass.pattern, pass.pattern_length, 0, L'x'))
                     continue;
                 appender.Append(CellText(pMainTable, pass.next_row, 0).get(),
                                 CellText(pMainTable, pass.next_row, 1).get(),

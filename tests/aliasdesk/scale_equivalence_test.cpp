@@ -157,14 +157,32 @@ TEST_F(ScaleEquivalenceTest, AFilterPassListsWhatTheRowByRowSearchFinds)
         rows.push_back({texts[i].c_str(), texts[i + 1].c_str(), i % 6 ? nullptr : L"/p"});
     AddAliasRows(rows.data(), rows.size());
 
-    for (int round = 0; round < 30; ++round) {
-        // The table changes between passes the way the user changes it.
-        if (round % 3 == 1)
-            SendMessageW(list, LVM_DELETEITEM, random() % GetRowCount(pMainTable), 0);
-        if (round % 3 == 2)
+    for (int round = 0; round < 40; ++round) {
+        // The table changes between passes the way the user changes it, or
+        // stays as it was, and passes by the same column follow each other.
+        const int rows_now = GetRowCount(pMainTable);
+        switch (random() % 5) {
+        case 0:
+            SendMessageW(list, LVM_DELETEITEM, random() % rows_now, 0);
+            break;
+        case 1:
             SendMessageW(list, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(list),
                          reinterpret_cast<LPARAM>(ByLabelLength));
-        const int column = round % 2 ? 2 : 0;
+            break;
+        case 2: {
+            const std::wstring text = RandomAlias(random);
+            SetCellText(pMainTable, static_cast<int>(random() % rows_now), random() % 2 ? 2 : 0, text.c_str());
+            break;
+        }
+        case 3: {
+            const std::wstring alias = RandomAlias(random);
+            AddAliasRow(alias.c_str(), L"c:\\added.exe", nullptr);
+            break;
+        }
+        default:
+            break;
+        }
+        const int column = round / 2 % 2 ? 2 : 0;
         Click(column == 0 ? IDC_MATCH_ALIAS : IDC_MATCH_PATH);
         const std::wstring pattern = RandomPattern(random);
         SetWindowTextW(box, pattern.substr(0, pattern.size() - 1).c_str());
