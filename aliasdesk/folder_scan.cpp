@@ -118,13 +118,16 @@ void ListBatch(FoundBatch& batch)
 {
     if (batch.files.empty())
         return;
-    auto step = [&batch]() -> LRESULT {
-        RowAppender appender(pMainTable, static_cast<int>(batch.files.size()));
-        for (auto& [directory, name] : batch.files)
-            ListFoundFile(appender, directory.data(), name.data());
-        return 0;
+    // Listed in steps of bounded length, so the dialog answers in between.
+    size_t next = 0;
+    auto step = [&batch, &next]() -> LRESULT {
+        const StepClock clock;
+        RowAppender appender(pMainTable, static_cast<int>(batch.files.size() - next));
+        for (; next < batch.files.size() && !clock.Spent(); ++next)
+            ListFoundFile(appender, batch.files[next].first.data(), batch.files[next].second.data());
+        return 1;
     };
-    RunOnDialogThread(step);
+    while (next < batch.files.size() && !WorkerStopRequested() && RunOnDialogThread(step)) { }
     ShowCount();
     batch.files.clear();
     batch.limit = std::min(batch.limit * 2, kBatchFiles);
