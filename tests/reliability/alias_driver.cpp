@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 using namespace alias_ids;
@@ -268,6 +269,21 @@ AliasDesk::AliasDesk(const TempDir& dir)
     program_ = std::make_unique<RemoteProgram>(exe, dir.path());
     if (program_->started())
         dlg_ = program_->WaitForWindow(L"Velkor - Add");
+}
+
+std::string AliasDesk::NotReadyReason() const
+{
+    if (!program_)
+        return "aliasdesk.exe could not be copied";
+    if (!program_->started())
+        return "aliasdesk.exe could not be started";
+    const DWORD code = program_->WaitForExit(0);
+    if (code == STILL_ACTIVE)
+        return "no dialog came within the guard";
+    char text[64];
+    std::snprintf(text, sizeof text, "it ended before its dialog showed, code 0x%08lX",
+                  static_cast<unsigned long>(code));
+    return text;
 }
 
 std::wstring AliasDesk::Status() const

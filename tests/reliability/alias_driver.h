@@ -90,6 +90,9 @@ public:
     explicit AliasDesk(const TempDir& dir);
 
     bool ready() const { return dlg_ != nullptr; }
+    // Why it is not ready: not copied, not started, ended (with its exit
+    // code) or no dialog within the guard.
+    std::string NotReadyReason() const;
     RemoteProgram& program() { return *program_; }
     HWND dlg() const { return dlg_; }
     HWND Item(int id) const { return GetDlgItem(dlg_, id); }

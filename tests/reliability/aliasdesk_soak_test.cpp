@@ -26,7 +26,7 @@ protected:
             ASSERT_TRUE(WriteFileBytes(folder_ + name, "MZ"));
         }
         desk_ = std::make_unique<AliasDesk>(dir_);
-        ASSERT_TRUE(desk_->ready());
+        ASSERT_TRUE(desk_->ready()) << desk_->NotReadyReason();
         SetForegroundWindow(desk_->dlg());
     }
 

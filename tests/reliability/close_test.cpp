@@ -193,7 +193,7 @@ protected:
                          std::to_string(run) + ", seed " + std::to_string(seed_));
             ASSERT_TRUE(WriteStorePair(dir_, SavedForm(previous_)));
             AliasDesk desk(dir_);
-            ASSERT_TRUE(desk.ready());
+            ASSERT_TRUE(desk.ready()) << desk.NotReadyReason();
             during += StartActivity(desk);
             Close(desk, closing, run);
             ASSERT_EQ(0u, desk.program().WaitForExit(kCloseGuardMs)) << "the program did not end";
