@@ -15,14 +15,19 @@
 
 namespace {
 
+// min_length to 4 characters drawn from letters.
+std::wstring RandomText(std::mt19937& random, const std::wstring& letters, size_t min_length)
+{
+    std::uniform_int_distribution<size_t> length(min_length, 4), pick(0, letters.size() - 1);
+    std::wstring text(length(random), L' ');
+    for (wchar_t& c : text)
+        c = letters[pick(random)];
+    return text;
+}
+
 std::wstring RandomAlias(std::mt19937& random)
 {
-    static const std::wstring letters = L"aAbB\x00E9\x00C9\x00DFs_#1\x00AD";
-    std::uniform_int_distribution<size_t> length(0, 4), pick(0, letters.size() - 1);
-    std::wstring alias(length(random), L' ');
-    for (wchar_t& c : alias)
-        c = letters[pick(random)];
-    return alias;
+    return RandomText(random, L"aAbB\x00E9\x00C9\x00DFs_#1\x00AD", 0);
 }
 
 int CALLBACK ByLabelLength(LPARAM row1, LPARAM row2, LPARAM list)
@@ -132,12 +137,7 @@ namespace {
 
 std::wstring RandomPattern(std::mt19937& random)
 {
-    static const std::wstring letters = L"aAb\x00E9*?*\\:";
-    std::uniform_int_distribution<size_t> length(1, 4), pick(0, letters.size() - 1);
-    std::wstring pattern(length(random), L' ');
-    for (wchar_t& c : pattern)
-        c = letters[pick(random)];
-    return pattern;
+    return RandomText(random, L"aAb\x00E9*?*\\:", 1);
 }
 
 } // namespace
