@@ -6,7 +6,7 @@
 #include "profile_codec.h"
 #include "profile_file.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "store_files.h"
 #include "wide_text.h"
 #include "workers.h"

@@ -6,7 +6,7 @@
 #include "live_filter.h"
 #include "main_dialog.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 
 #include <commctrl.h>
 #include <objbase.h>

@@ -1,7 +1,7 @@
 #include "dialog_layout.h"
 
 #include "app_state.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "file_search.h"
 #include "handles.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "wide_text.h"
 #include "workers.h"
 

@@ -4,7 +4,7 @@
 #include "cell_edit.h"
 #include "live_filter.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "wide_text.h"
 
 #include <commctrl.h>

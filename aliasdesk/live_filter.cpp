@@ -5,7 +5,7 @@
 #include "diagnostics.h"
 #include "main_dialog.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "wildcard.h"
 #include "workers.h"
 

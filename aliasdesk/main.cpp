@@ -3,7 +3,7 @@
 #include "cell_edit.h"
 #include "diagnostics.h"
 #include "main_dialog.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 
 #include <commctrl.h>
 

@@ -9,7 +9,7 @@
 #include "list_notify.h"
 #include "live_filter.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -52,7 +52,7 @@ BOOL OnInitDialog(HWND dlg)
 
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
     hSmallIcon =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT));
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_ALIASDESK), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT));
     SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmallIcon));
 
     HWND group = GetDlgItem(dlg, IDC_GROUP);

@@ -7,7 +7,7 @@
 #include "cell_edit.h"
 #include "handles.h"
 #include "main_dialog.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "temp_dir.h"
 #include "workers.h"
 

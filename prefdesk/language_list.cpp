@@ -1,7 +1,7 @@
 #include "language_list.h"
 
 #include "handles.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_file.h"
 #include "settings_keys.h"
 

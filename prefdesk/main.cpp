@@ -1,6 +1,6 @@
 // prefdesk: edits settings.ini, the settings of the Velkor launcher.
 #include "diagnostics.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_dialog.h"
 #include "settings_file.h"
 

@@ -2,7 +2,7 @@
 
 #include "color_swatch.h"
 #include "language_list.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_file.h"
 #include "settings_keys.h"
 #include "transparency.h"
@@ -50,10 +50,10 @@ INT_PTR OnSettingsCommand(HWND dlg, WPARAM wParam, LPARAM)
         StoreSettings(dlg);
         SendMessageW(dlg, WM_CLOSE, 0, 0);
         break;
-    case IDC_APPLY:
+    case IDC_SETTINGS_APPLY:
         StoreSettings(dlg);
         break;
-    case IDC_CANCEL:
+    case IDC_SETTINGS_CANCEL:
         CancelSettings(dlg);
         break;
     case IDC_COLOR:

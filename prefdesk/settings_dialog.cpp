@@ -3,7 +3,7 @@
 #include "color_swatch.h"
 #include "handles.h"
 #include "language_list.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_commands.h"
 #include "transparency.h"
 
@@ -17,14 +17,14 @@ void ShowVersion(HWND dlg)
 {
     char szVersionInfo[MAX_PATH];
     snprintf(szVersionInfo, sizeof(szVersionInfo), "Version: %s", PREFDESK_VERSION_TEXT);
-    SetDlgItemTextA(dlg, IDC_VERSION, szVersionInfo);
+    SetDlgItemTextA(dlg, IDC_SETTINGS_VERSION, szVersionInfo);
 }
 
 void SetSmallIcon(HWND dlg)
 {
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
     small_icon.reset(
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PREFDESK), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
     SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
 }
 

@@ -2,7 +2,7 @@
 
 #include "diagnostics.h"
 #include "handles.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_file.h"
 #include "settings_keys.h"
 

@@ -5,7 +5,7 @@
 #include "folder_scan.h"
 #include "pump.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "store_files.h"
 #include "wide_text.h"
 #include "window_watch.h"

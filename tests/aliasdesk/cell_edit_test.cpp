@@ -5,7 +5,7 @@
 #include "list_input.h"
 #include "platform.h"
 #include "pump.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "workers.h"
 
 #include <commctrl.h>

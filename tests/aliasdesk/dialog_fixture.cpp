@@ -4,7 +4,7 @@
 #include "cell_edit.h"
 #include "main_dialog.h"
 #include "pump.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "workers.h"
 
 #include <commctrl.h>

@@ -4,7 +4,7 @@
 #include "platform.h"
 #include "pump.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "wide_text.h"
 #include "workers.h"
 

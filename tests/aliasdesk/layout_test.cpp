@@ -1,6 +1,6 @@
 #include "dialog_fixture.h"
 #include "pump.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 
 #include <array>
 #include <map>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "dialog_fixture.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 #include "list_input.h"
 #include "pump.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "workers.h"
 
 #include <commctrl.h>

@@ -6,7 +6,7 @@
 #include "main_dialog.h"
 #include "pump.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "wide_text.h"
 #include "workers.h"
 

@@ -5,7 +5,7 @@
 #include "main_dialog.h"
 #include "pump.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "window_watch.h"
 
 #include <commctrl.h>

@@ -7,7 +7,7 @@
 #include "folder_scan.h"
 #include "live_filter.h"
 #include "report_table.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 
 #include <commctrl.h>
 

@@ -1,6 +1,6 @@
 #include "color_swatch.h"
 #include "pump.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_dialog.h"
 #include "settings_fixture.h"
 
@@ -85,7 +85,7 @@ TEST_F(SettingsDialogTest, AChosenColourIsStoredAtOnceAndCancelUndoesIt)
     EXPECT_EQ(Decimal(kChosen), Stored(L"aspect", L"color"));
     EXPECT_EQ(kChosen, BrushColor(SwatchBrushOf(dlg_)));
 
-    Click(IDC_CANCEL);
+    Click(IDC_SETTINGS_CANCEL);
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(Decimal(kStart), Stored(L"aspect", L"color"));
     EXPECT_EQ(L"<missing>", Stored(L"aspect", L"alpha")) << "Cancel writes only the colour";
@@ -97,13 +97,13 @@ TEST_F(SettingsDialogTest, CancelAfterApplyKeepsTheColourThatApplyStored)
     Store(L"aspect", L"color", Decimal(kStart));
     Open();
     ASSERT_NE(nullptr, RunColorChooser(PickColor(kChosen)));
-    Click(IDC_APPLY);
+    Click(IDC_SETTINGS_APPLY);
     EXPECT_EQ(Decimal(kChosen), Stored(L"aspect", L"color"));
     EXPECT_EQ(kChosen, RestoreColor);
 
     ASSERT_NE(nullptr, RunColorChooser(PickColor(kLater)));
     EXPECT_EQ(Decimal(kLater), Stored(L"aspect", L"color"));
-    Click(IDC_CANCEL);
+    Click(IDC_SETTINGS_CANCEL);
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(Decimal(kChosen), Stored(L"aspect", L"color"));
 }

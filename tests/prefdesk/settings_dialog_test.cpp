@@ -1,7 +1,7 @@
 #include "dialog_template.h"
 #include "language_list.h"
 #include "pump.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_fixture.h"
 #include "transparency.h"
 
@@ -18,9 +18,9 @@ constexpr DWORD kLabel = kShown | SS_LEFT | WS_GROUP;
 
 const ControlRow kControls[] = {
     {IDC_SAVE, L"Button", L"Save", kShown | BS_DEFPUSHBUTTON | BS_FLAT | WS_TABSTOP, 171, 139, 50, 14},
-    {IDC_CANCEL, L"Button", L"Cancel", kButton, 7, 139, 50, 14},
+    {IDC_SETTINGS_CANCEL, L"Button", L"Cancel", kButton, 7, 139, 50, 14},
     {IDC_HOTKEY, L"msctls_hotkey32", L"", kShown | WS_BORDER | WS_TABSTOP, 96, 43, 116, 14},
-    {IDC_APPLY, L"Button", L"Apply", kButton, 90, 139, 50, 14},
+    {IDC_SETTINGS_APPLY, L"Button", L"Apply", kButton, 90, 139, 50, 14},
     {-1, L"Static", L"Display/Hide velkor:", kLabel, 13, 45, 68, 8},
     {-1, L"Button", L"HotKey: ", kShown | BS_GROUPBOX, 7, 33, 214, 29},
     {IDC_LANGUAGE, L"ComboBox", L"", kShown | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 90, 14, 116, 69},
@@ -31,7 +31,7 @@ const ControlRow kControls[] = {
     {IDC_ALPHA, L"msctls_trackbar32", L"", kShown | TBS_HORZ | TBS_BOTH | TBS_NOTICKS | WS_TABSTOP, 91, 96, 100, 15},
     {IDC_TRANSPARENT, L"Static", L"Transparent: ", kLabel, 13, 100, 45, 8},
     {IDC_ALPHA_VALUE, L"Static", L"Alpha", kLabel, 196, 99, 19, 8},
-    {IDC_VERSION, L"Static", L"Version: ", kLabel, 155, 123, 65, 8},
+    {IDC_SETTINGS_VERSION, L"Static", L"Version: ", kLabel, 155, 123, 65, 8},
 };
 
 } // namespace
@@ -62,7 +62,7 @@ TEST_F(SettingsDialogTest, WithoutAnyFileComesUpWithTheDefaultsAndCreatesNothing
     GetWindowTextW(dlg_, title, 64);
     EXPECT_STREQ(L"Velkor - Setting", title);
     EXPECT_TRUE(GetWindowLongPtrW(dlg_, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_EQ(L"Version: 1.0.1.150", Text(IDC_VERSION));
+    EXPECT_EQ(L"Version: 1.0.1.150", Text(IDC_SETTINGS_VERSION));
     EXPECT_NE(0, SendMessageW(dlg_, WM_GETICON, ICON_SMALL, 0));
 
     ExpectChildrenAsRows(dlg_, kControls, std::size(kControls));
@@ -172,7 +172,7 @@ TEST_F(SettingsDialogTest, AnOverlongLanguageNameIsCutSoThatThePathStaysWhole)
     HWND combo = Item(IDC_LANGUAGE);
     const auto index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     SendMessageW(combo, CB_SETCURSEL, index, 0);
-    Click(IDC_APPLY);
+    Click(IDC_SETTINGS_APPLY);
     const std::wstring stored = Stored(L"language", L"filepath");
     EXPECT_EQ(259u, stored.size());
     EXPECT_EQ(L".\\Language\\", stored.substr(0, 11));
@@ -209,7 +209,7 @@ TEST_F(SettingsDialogTest, ApplyWritesEveryValueInOrderAndStaysOpen)
     SendMessageW(Item(IDC_LANGUAGE), CB_SETCURSEL, 1, 0);
     SendMessageW(Item(IDC_ALPHA), TBM_SETPOS, TRUE, 200);
 
-    Click(IDC_APPLY);
+    Click(IDC_SETTINGS_APPLY);
     EXPECT_TRUE(IsOpen());
     const std::vector<std::wstring> sections = {L"hotkey", L"language", L"aspect"};
     EXPECT_EQ(sections, StoredSections());
@@ -245,7 +245,7 @@ TEST_F(SettingsDialogTest, EscapeDoesNotCloseTheDialog)
     Store(L"aspect", L"color", L"5");
     Open();
     SendMessageW(Item(IDC_ALPHA), TBM_SETPOS, TRUE, 9);
-    SetFocus(Item(IDC_APPLY));
+    SetFocus(Item(IDC_SETTINGS_APPLY));
     // Keys go through the dialog manager, as the program's message loop sends them.
     auto press = [&](WPARAM key) {
         PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);

@@ -1,7 +1,7 @@
 #include "settings_fixture.h"
 
 #include "pump.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_dialog.h"
 #include "settings_file.h"
 #include "transparency.h"

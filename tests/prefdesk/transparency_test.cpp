@@ -1,5 +1,5 @@
 #include "platform.h"
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "settings_dialog.h"
 #include "settings_fixture.h"
 #include "transparency.h"
@@ -114,7 +114,7 @@ TEST_F(TransparencyTest, AnOutOfRangeAlphaShowsAsReadAndIsSavedClampedShownOrNot
 
         Store(L"aspect", L"alpha", L"-5");
         Open();
-        Click(IDC_APPLY);
+        Click(IDC_SETTINGS_APPLY);
         EXPECT_EQ(L"0", Stored(L"aspect", L"alpha"));
         SendMessageW(dlg_, WM_CLOSE, 0, 0);
     }
@@ -162,6 +162,6 @@ TEST_F(TransparencyTest, DraggingAndKeysMoveTheLabelWithTheThumb)
     SendMessageW(trackbar, WM_KEYDOWN, VK_RIGHT, 0);
     EXPECT_EQ(L"1", Text(IDC_ALPHA_VALUE));
 
-    Click(IDC_APPLY);
+    Click(IDC_SETTINGS_APPLY);
     EXPECT_EQ(L"1", Stored(L"aspect", L"alpha"));
 }

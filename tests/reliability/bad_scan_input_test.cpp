@@ -4,7 +4,7 @@
 #include "dialog_fixture.h"
 #include "platform.h"
 #include "pump.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "run_length.h"
 #include "store_pair.h"
 #include "wide_text.h"

@@ -1,7 +1,7 @@
 // settings.ini and the language folder as users and accidents leave them:
 // numbers out of range, text where numbers belong, random bytes, and a
 // language folder of thousands of files, some named outside the ANSI code page.
-#include "resource.h"
+#include "prefdesk_ids.h"
 #include "run_length.h"
 #include "settings_fixture.h"
 #include "store_pair.h"
@@ -65,7 +65,7 @@ TEST_F(BadSettingsInput, ShowsWhatTheSystemReadsAndSavesWhatItShows)
         EXPECT_EQ(position, SendMessageW(Item(IDC_ALPHA), TBM_GETPOS, 0, 0));
         EXPECT_EQ(CB_ERR, SendMessageW(Item(IDC_LANGUAGE), CB_GETCURSEL, 0, 0));
 
-        Click(IDC_APPLY);
+        Click(IDC_SETTINGS_APPLY);
         EXPECT_EQ(std::to_wstring(HIBYTE(hot_key)), Stored(L"hotkey", L"popup_mod"));
         EXPECT_EQ(std::to_wstring(LOBYTE(hot_key)), Stored(L"hotkey", L"popup_vk"));
         EXPECT_EQ(std::to_wstring(position), Stored(L"aspect", L"alpha"));

@@ -4,7 +4,7 @@
 #include "dialog_fixture.h"
 #include "profile_codec.h"
 #include "pump.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "run_length.h"
 #include "store_files.h"
 #include "store_pair.h"

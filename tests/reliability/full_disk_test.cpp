@@ -6,7 +6,7 @@
 #include "platform.h"
 #include "profile_codec.h"
 #include "pump.h"
-#include "resource.h"
+#include "aliasdesk_ids.h"
 #include "store_files.h"
 #include "store_pair.h"
 #include "wide_text.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #define IDD_MAIN 101
-#define IDI_MAIN 101
+#define IDI_ALIASDESK 101
 
 #define IDC_OK 1001
 #define IDC_ADD 1002
