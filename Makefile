@@ -58,16 +58,18 @@ bench: build
 	@rc=0; timeout --kill-after=60 $(BENCH_TIMEOUT) $(WINENV) $(BUILD)/wine-bench \
 		wine $(BUILD)/bin/aliasdesk_bench.exe $(if $(QUICK),--quick) $(BENCH_ARGS) --out $(BENCH_OUT) </dev/null || rc=$$?; \
 	if [ -f $(BENCH_OUT)/results.json ]; then \
-		python3 tools/plot_bench.py $(BENCH_OUT)/results.json $(BENCH_OUT)/results.png && echo "Plot: $(BENCH_OUT)/results.png"; \
+		/usr/bin/python3 tools/plot_bench.py $(BENCH_OUT)/results.json $(BENCH_OUT)/results.png && echo "Plot: $(BENCH_OUT)/results.png"; \
 	fi; \
 	exit $$rc
 
 # On the user's display when there is one; otherwise under Xvfb, with a
-# screenshot saved under build/.
-run: build
+# screenshot saved under build/. Builds only the program it runs.
+run: configure
+	$(CMAKE) --build --preset $(PRESET) --target $(APP)
 	tools/run.sh $(APP) $(BUILD)
 
-screenshots: build
+screenshots: configure
+	$(CMAKE) --build --preset $(PRESET) --target aliasdesk prefdesk edit_shot_driver
 	tools/screenshots.sh $(BUILD) docs
 
 # The 32-bit build (built only; this machine runs 64-bit Wine).
