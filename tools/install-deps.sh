@@ -14,8 +14,7 @@ declare -A needed=(
     [Xvfb]=xvfb
     [xwininfo]=x11-utils
     [import]=imagemagick
-    [python3]=python3
-    [rsvg-convert]=librsvg2-bin # ImageMagick's way to read the benchmark's SVG plot
+    [/usr/bin/python3]=python3
     [g++]=g++
 )
 packages=()
@@ -25,6 +24,8 @@ done
 # 64-bit Wine and GoogleTest's sources are files, not commands.
 [ -e /usr/lib/wine/wine64 ] || packages+=(wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || packages+=(googletest)
+# The benchmark's plot, drawn by the system's Python (not one on PATH before it).
+/usr/bin/python3 -c 'import matplotlib' >/dev/null 2>&1 || packages+=(python3-matplotlib)
 # The native sanitizer run links the host compiler's ASan and UBSan runtimes.
 if command -v g++ >/dev/null 2>&1; then
     for runtime in libasan.so libubsan.so; do
