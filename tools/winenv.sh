@@ -12,6 +12,19 @@ if [ $# -lt 2 ]; then
     exit 2
 fi
 
+# Debian's Wine has no preloader to keep the low address space free before
+# the C library uses it. With address randomisation, the loader's heap lands
+# on the page Wine maps at 0x7ffe0000 about once in a thousand starts, and
+# that start ends with exit code 1 before the program's code runs. Every Wine
+# process of the run descends from this one and keeps its layout unrandomised.
+no_randomize=0x0040000
+if [ $(( 0x$(cat /proc/self/personality) & no_randomize )) -eq 0 ]; then
+    if [ -z "${VELKOR_UNRANDOMIZED:-}" ]; then
+        VELKOR_UNRANDOMIZED=1 exec setarch "$(uname -m)" -R "$0" "$@"
+    fi
+    echo "winenv: address randomisation could not be switched off; about one Wine start in a thousand will fail" >&2
+fi
+
 prefix_dir=$1
 shift
 mkdir -p "$prefix_dir"
@@ -25,10 +38,16 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 xvfb_pid=
 server_started=
 work=$(mktemp -d)
+# tools/wine-exec.sh notes here every start it had to repeat.
+export VELKOR_START_LOG="$work/repeated-starts"
 
 cleanup() {
     local rc=$?
     trap - EXIT INT TERM
+    if [ -s "$VELKOR_START_LOG" ]; then
+        echo "Wine starts that failed before the program ran, each started again (tools/wine-exec.sh):"
+        cat "$VELKOR_START_LOG"
+    fi
     if [ -n "$server_started" ]; then
         wineserver -k >/dev/null 2>&1 || true
         wineserver -w >/dev/null 2>&1 || true
