@@ -8,7 +8,6 @@ ReportTable* pMainTable;
 ReportTable* pFilterTable;
 
 std::atomic<int> bModified;
-std::atomic<unsigned> nTableChanges;
 std::atomic<int> bExit;
 std::atomic<int> bRowsRemoved;
 
@@ -17,13 +16,7 @@ RECT rcSizeSnapshot;
 
 void MarkModified()
 {
-    ++nTableChanges;
     bModified = 1;
-}
-
-void NoteTableChanged()
-{
-    ++nTableChanges;
 }
 
 int BuildConfigPath(const wchar_t* directory)

@@ -18,9 +18,6 @@ extern int n_edit_row; // -1 when no edit
 extern int n_edit_column; // -1 when no edit
 extern RECT rcEditCell; // the edited cell, list client coordinates
 
-// The alias of the filter row being edited, whole however long it is.
-extern MallocText szEditAlias;
-
 // Replaces the window procedure of the system's list-view class for the
 // whole process; must run before the dialog creates its lists.
 int SuperclassListView();

@@ -27,6 +27,3 @@ constexpr int kSearchAbandoned = -2;
 // pattern from its first character, or -1. Given a worker's ticket, the
 // search gives up with kSearchAbandoned as soon as that worker must stop.
 int FindNextMatch(const wchar_t* pattern, int start_row, int column, int n_thread_id = 0);
-
-// Removes the selected rows of whichever list is shown, keeping both in step.
-void RemoveSelectItem(HWND dlg);

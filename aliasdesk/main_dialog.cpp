@@ -1,6 +1,5 @@
 #include "main_dialog.h"
 
-#include "alias_index.h"
 #include "alias_store.h"
 #include "app_state.h"
 #include "cell_edit.h"
@@ -8,6 +7,7 @@
 #include "dialog_layout.h"
 #include "list_notify.h"
 #include "live_filter.h"
+#include "main_table.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "workers.h"
@@ -42,7 +42,7 @@ void ResetSharedState(HWND dlg)
     rcSizeSnapshot = RECT{};
     bClosing = false;
     ResetStoreState();
-    InvalidateAliasIndex();
+    ResetMainTable();
 }
 
 BOOL OnInitDialog(HWND dlg)
@@ -89,11 +89,6 @@ BOOL OnDestroy()
 }
 
 } // namespace
-
-bool IsMainListShown(HWND dlg)
-{
-    return (GetWindowLongPtrW(GetDlgItem(dlg, IDC_MAIN_LIST), GWL_STYLE) & WS_VISIBLE) != 0;
-}
 
 void CloseMainDialog(HWND dlg)
 {

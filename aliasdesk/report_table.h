@@ -71,8 +71,9 @@ public:
     RowAppender& operator=(const RowAppender&) = delete;
 
     // The new row's index, or -1 when the list refused it. An empty or null
-    // parameter or path leaves its cell empty.
-    int Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path);
+    // parameter or path leaves its cell empty; data, when not 0, becomes the
+    // row's item data.
+    int Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path, LPARAM data = 0);
 
 private:
     void Widen(int column, const wchar_t* text);

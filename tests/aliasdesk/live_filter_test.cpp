@@ -4,6 +4,7 @@
 #include "debug_capture.h"
 #include "dialog_fixture.h"
 #include "main_dialog.h"
+#include "main_table.h"
 #include "pump.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
@@ -348,6 +349,11 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewTakesTheSameAliasesFromTheMainList
     EXPECT_EQ(std::vector<std::wstring>{L"RemoveSelectItem\n"}, capture.Lines());
 }
 
+int CALLBACK LaterFirst(LPARAM first, LPARAM second, LPARAM)
+{
+    return first > second ? -1 : (first < second ? 1 : 0);
+}
+
 TEST_F(LiveFilterTest, RemoveInTheFilteredViewNeverTakesAWrongMainRow)
 {
     TypeSlowly(L"no");
@@ -355,15 +361,13 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewNeverTakesAWrongMainRow)
     HWND filter_list = Item(IDC_FILTER_LIST);
     const std::vector<Row> shown = Rows(filter_list);
 
-    // The alias of filter row 1 has left the main list; filter row 0's has
-    // moved to the end of it, out of the filter list's order.
-    std::vector<Row> main_rows = rows_;
-    std::erase(main_rows, shown[1]);
-    std::erase(main_rows, shown[0]);
-    main_rows.push_back(shown[0]);
-    SendMessageW(main_list, LVM_DELETEALLITEMS, 0, 0);
-    for (const Row& row : main_rows)
-        AppendRow(main_list, row);
+    // The main row of filter row 1 has gone; the rest stand in reverse order,
+    // out of the filter list's order.
+    const auto gone = std::find(rows_.begin(), rows_.end(), shown[1]);
+    ASSERT_NE(rows_.end(), gone);
+    SendMessageW(main_list, LVM_DELETEITEM, gone - rows_.begin(), 0);
+    SendMessageW(main_list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&LaterFirst));
+    std::vector<Row> main_rows = Rows(main_list);
 
     Select(filter_list, 0);
     Select(filter_list, 1);

@@ -3,6 +3,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 #include "main_dialog.h"
+#include "main_table.h"
 #include "pump.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
@@ -199,6 +200,21 @@ TEST_F(MainDialogTest, RadioButtonsSwitchAndGiveTheFilterBoxTheFocus)
     EXPECT_EQ(Item(IDC_FILTER), GetFocus());
 }
 
+// A filter row as the filter makes it: carrying the identity of its main row.
+void AppendCopy(HWND filter_list, Row row, RowId id)
+{
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = static_cast<int>(SendMessageW(filter_list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = row.alias.data();
+    item.lParam = id;
+    item.iItem = static_cast<int>(SendMessageW(filter_list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    item.mask = LVIF_TEXT;
+    item.iSubItem = 2;
+    item.pszText = row.path.data();
+    SendMessageW(filter_list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
 TEST_F(MainDialogTest, ClearInTheFullViewEmptiesTheMainList)
 {
     for (int i = 0; i < 5; ++i)
@@ -223,7 +239,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewRemovesExactlyTheShownRows)
         AppendRow(main_list, all.back());
     }
     for (int i : {2, 5, 9})
-        AppendRow(filter_list, all[i]);
+        AppendCopy(filter_list, all[i], IdOfRow(main_list, i));
     ShowWindow(main_list, SW_HIDE);
     ShowWindow(filter_list, SW_SHOW);
     SetDlgItemInt(dlg_, IDC_COUNT, 10, FALSE);
@@ -247,10 +263,11 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewSkipsRowsNoLongerInTheMainList)
 {
     HWND main_list = Item(IDC_MAIN_LIST);
     HWND filter_list = Item(IDC_FILTER_LIST);
-    for (const wchar_t* alias : {L"a", L"b", L"c", L"d"})
+    for (const wchar_t* alias : {L"a", L"b", L"c", L"d", L"gone"})
         AppendRow(main_list, {alias, L"", L""});
-    for (const wchar_t* alias : {L"b", L"gone", L"d"})
-        AppendRow(filter_list, {alias, L"", L""});
+    for (int row : {1, 4, 3})
+        AppendCopy(filter_list, {Cell(main_list, row, 0), L"", L""}, IdOfRow(main_list, row));
+    SendMessageW(main_list, LVM_DELETEITEM, 4, 0);
     ShowWindow(main_list, SW_HIDE);
     ShowWindow(filter_list, SW_SHOW);
 
