@@ -3,7 +3,6 @@
 #include "wide_text.h"
 
 wchar_t szConfigPath[MAX_PATH];
-HWND hMainDlg;
 ReportTable* pMainTable;
 ReportTable* pFilterTable;
 
@@ -12,7 +11,6 @@ std::atomic<int> bExit;
 std::atomic<int> bRowsRemoved;
 
 wchar_t szScanFolder[MAX_PATH];
-RECT rcSizeSnapshot;
 
 void MarkModified()
 {

@@ -8,7 +8,6 @@
 struct ReportTable;
 
 extern wchar_t szConfigPath[MAX_PATH]; // the program's directory followed by config.ini
-extern HWND hMainDlg;
 extern ReportTable* pMainTable; // list 1012
 extern ReportTable* pFilterTable; // list 1018
 
@@ -17,7 +16,6 @@ extern std::atomic<int> bExit; // the saver being started closes the dialog
 extern std::atomic<int> bRowsRemoved; // rows were just removed; repaint rows while set
 
 extern wchar_t szScanFolder[MAX_PATH]; // the folder of the last Add, empty when none
-extern RECT rcSizeSnapshot; // client rectangle before the current resize
 
 // Raises bModified. A save lowers it only if the table did not change
 // since the save read it.

@@ -9,13 +9,13 @@
 
 #include <utility>
 
+namespace {
+
 ClickPoint ptLastClick;
 int bEditing;
 int n_edit_row = -1;
 int n_edit_column = -1;
-RECT rcEditCell;
-
-namespace {
+RECT rcEditCell; // the edited cell, list client coordinates
 
 WNDPROC pfnKeptListClassProc;
 HWND hClassReplacementWnd; // hidden list view, only there to reach the class
@@ -84,6 +84,31 @@ void ClearEditState()
 }
 
 } // namespace
+
+ClickPoint LastListClick()
+{
+    return ptLastClick;
+}
+
+void SetLastListClick(ClickPoint point)
+{
+    ptLastClick = point;
+}
+
+bool IsCellEditing()
+{
+    return bEditing != 0;
+}
+
+int EditedRow()
+{
+    return n_edit_row;
+}
+
+int EditedColumn()
+{
+    return n_edit_column;
+}
 
 int SuperclassListView()
 {

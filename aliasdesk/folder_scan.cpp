@@ -86,7 +86,7 @@ int ListFoundFile(RowAppender& appender, wchar_t* directory, wchar_t* file_name)
 
 void ShowCount()
 {
-    SetDlgItemInt(hMainDlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
+    SetDlgItemInt(WorkersDialog(), IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
 }
 
 // Matches gathered by the walk and listed together on the dialog thread, so

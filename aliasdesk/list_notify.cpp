@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-SortContext sortContext;
-
 namespace {
+
+SortContext sortContext;
 
 // The main row whose copy in the filter list is being edited.
 RowId n_edit_main_id;
@@ -186,6 +186,11 @@ int CALLBACK CompareRows(LPARAM row1, LPARAM row2, LPARAM context)
     const MallocText second = CellText(sort->table, static_cast<int>(row2), sort->column);
     const int order = CompareNoCaseAscii(first ? first.get() : L"", second ? second.get() : L"");
     return sort->ascending ? order : -order;
+}
+
+void ResetSortDirection()
+{
+    sortContext.ascending = 0;
 }
 
 void SortBothLists(int column)

@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
-std::atomic<int> n_last_thread_id;
-std::atomic<int> n_thread_count;
 UniqueCriticalSection cs_filter;
 
 namespace {
+
+std::atomic<int> n_last_thread_id; // newest ticket handed to a filter worker
+std::atomic<int> n_thread_count; // filter workers started and not yet finished
 
 // Written by the dialog thread before each worker starts, read by the worker.
 struct FilterArgs {
@@ -247,6 +248,16 @@ void FilterByBoxText(HWND box, int n_thread_id)
 }
 
 } // namespace
+
+int NewestFilterTicket()
+{
+    return n_last_thread_id;
+}
+
+int RunningFilterWorkers()
+{
+    return n_thread_count;
+}
 
 void InstallFilterEditProc(HWND filter_box)
 {

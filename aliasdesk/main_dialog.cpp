@@ -34,12 +34,12 @@ ReportTable* CreateTable(HWND dlg, int list_id)
 
 void ResetSharedState(HWND dlg)
 {
-    hMainDlg = dlg;
+    SetWorkersDialog(dlg);
     bModified = 0;
     bExit = 0;
     bRowsRemoved = 0;
     szScanFolder[0] = L'\0';
-    rcSizeSnapshot = RECT{};
+    ForgetSizeSnapshot();
     bClosing = false;
     ResetStoreState();
     ResetMainTable();
@@ -83,7 +83,7 @@ BOOL OnDestroy()
         DestroyIcon(hSmallIcon);
         hSmallIcon = nullptr;
     }
-    hMainDlg = nullptr;
+    SetWorkersDialog(nullptr);
     PostQuitMessage(0);
     return TRUE;
 }

@@ -170,7 +170,7 @@ TEST_F(MainDialogTest, StartsWithVersionIconAndMatchAliasChecked)
     EXPECT_NE(0, SendMessageW(dlg_, WM_GETICON, ICON_SMALL, 0));
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
-    EXPECT_EQ(dlg_, hMainDlg);
+    EXPECT_EQ(dlg_, WorkersDialog());
     EXPECT_EQ(0, bModified.load());
     EXPECT_EQ(L"Status...", Text(IDC_STATUS));
     EXPECT_EQ(L"0", Text(IDC_COUNT));
@@ -182,8 +182,8 @@ TEST_F(MainDialogTest, ListsCarryTheReplacedClassProcedure)
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(ListClassProc), GetWindowLongPtrW(list, GWLP_WNDPROC));
     SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(37, 21));
     SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(37, 21));
-    EXPECT_EQ(37u, ptLastClick.x);
-    EXPECT_EQ(21u, ptLastClick.y);
+    EXPECT_EQ(37u, LastListClick().x);
+    EXPECT_EQ(21u, LastListClick().y);
 }
 
 TEST_F(MainDialogTest, RadioButtonsSwitchAndGiveTheFilterBoxTheFocus)

@@ -76,7 +76,7 @@ protected:
         MainDialogTest::SetUp();
         kept_dialog_proc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingDialogProc)));
-        sortContext.ascending = 0; // the direction lives as long as the process
+        ResetSortDirection(); // the direction lives as long as the process
     }
 
     HWND Main() const { return Item(IDC_MAIN_LIST); }
@@ -124,7 +124,7 @@ protected:
     void EditCell(HWND list, int row, int column, const wchar_t* text)
     {
         const RECT cell = CellRectOf(list, row, column);
-        ptLastClick = {static_cast<DWORD>(cell.left + 4), static_cast<DWORD>(cell.top + 2)};
+        SetLastListClick({static_cast<DWORD>(cell.left + 4), static_cast<DWORD>(cell.top + 2)});
         HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, row, 0));
         ASSERT_NE(nullptr, edit);
         SetWindowTextW(edit, text);
