@@ -211,12 +211,8 @@ unsigned __stdcall ScanWorker(void* param)
         found.files.clear(); // what a stopped scan left
         found.limit = kFirstBatchFiles;
     }
-    if (HWND list = MainList()) {
-        LVITEMW state{};
-        state.stateMask = LVIS_SELECTED;
-        state.state = LVIS_SELECTED;
-        SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
-    }
+    if (HWND list = MainList())
+        SelectRow(list, 0);
     EnableWindow(GetDlgItem(dlg, IDC_ADD), TRUE);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Finished!");
     auto end = [dlg]() -> LRESULT {

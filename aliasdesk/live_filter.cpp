@@ -78,14 +78,6 @@ HWND FilterList()
     return pFilterTable ? pFilterTable->window : nullptr;
 }
 
-void SelectRow(HWND list, int row)
-{
-    LVITEMW state{};
-    state.state = LVIS_SELECTED;
-    state.stateMask = LVIS_SELECTED;
-    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-}
-
 void ShowFullView(HWND dlg)
 {
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);

@@ -167,14 +167,6 @@ void NoteSet(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result)
         Reshaped();
 }
 
-void SelectRow(HWND list, int row)
-{
-    LVITEMW state{};
-    state.state = LVIS_SELECTED;
-    state.stateMask = LVIS_SELECTED;
-    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-}
-
 int SelectedCount(HWND list)
 {
     return list ? static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) : 0;
@@ -308,8 +300,10 @@ void RemoveRowsWithIds(std::vector<RowId> ids)
     // From the bottom up, so that no deletion moves a row still to go.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    HoldRedraw(list);
     for (int row : rows)
         SendMessageW(list, LVM_DELETEITEM, row, 0);
+    ReleaseRedraw(list, false);
 }
 
 unsigned TableChanges()

@@ -213,6 +213,14 @@ MallocText CellText(const ReportTable* table, int row, int column)
     return MallocText(text);
 }
 
+void SelectRow(HWND list, int row)
+{
+    LVITEMW state{};
+    state.state = LVIS_SELECTED;
+    state.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+}
+
 int FindAlias(const wchar_t* alias, int start_row)
 {
     if (!alias || !pMainTable || !pMainTable->window)

@@ -36,6 +36,9 @@ int GetCellText(const ReportTable* table, int row, int column, wchar_t** text);
 // GetCellText into an owner; null when the table has no window.
 MallocText CellText(const ReportTable* table, int row, int column);
 
+// Selects the row (LVIS_SELECTED); the selection of other rows stays.
+void SelectRow(HWND list, int row);
+
 // These two always work on the main table.
 int FindAlias(const wchar_t* alias, int start_row);
 int DeleteSelectedRows(int* last_deleted_row);

@@ -212,9 +212,9 @@ TEST_F(TableIntegrityTest, ASaveHeldMidSnapshotWritesTheTableAsItStands)
     for (Action action : kActions) {
         SCOPED_TRACE(NameOf(action));
         SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-        Append(L"row", 5000); // two chunks
+        Append(L"row", 10000); // three chunks of the snapshot
         MarkModified();
-        AfterSteps(1, [&] { Act(action); });
+        AfterSteps(2, [&] { Act(action); });
         Click(IDC_APPLY);
         Settle();
         const std::vector<Row> table = Rows(Main());
