@@ -2,7 +2,7 @@
 
 #include "app_state.h"
 #include "diagnostics.h"
-#include "folder_scan.h"
+#include "main_table.h"
 #include "profile_codec.h"
 #include "profile_file.h"
 #include "report_table.h"
@@ -28,7 +28,7 @@ constexpr size_t kLongestName = 4096;
 constexpr int kParameterCapacity = MAX_PATH;
 
 std::atomic<bool> store_busy;
-std::atomic<int> rows_to_empty; // left by Reload for the loader
+std::atomic<RowId> empty_up_to; // left by Reload for the loader: the newest row it found
 int activities[3]; // by Activity; dialog thread only
 
 struct SavedRow {
@@ -82,45 +82,46 @@ bool CanOpenForReading(const wchar_t* path)
     return true;
 }
 
-// Reads rows [first, first + count) in one step on the dialog thread; false
-// when the table changed since the snapshot began.
-bool ReadRows(TableSnapshot& snapshot, int first, int count)
+// Appends the rows from snapshot.rows.size() up to end, read with one buffer.
+void ReadRows(TableSnapshot& snapshot, int end)
 {
-    auto step = [&]() -> LRESULT {
-        if (nTableChanges != snapshot.changes)
-            return FALSE;
-        const int end = std::min(first + count, GetRowCount(pMainTable));
-        for (int row = first; row < end; ++row) {
-            SavedRow saved;
-            saved.alias = CellText(pMainTable, row, 0).get();
-            saved.parameter = CellText(pMainTable, row, 1).get();
-            saved.path = CellText(pMainTable, row, 2).get();
-            snapshot.rows.push_back(std::move(saved));
-        }
-        return TRUE;
+    wchar_t* cell = nullptr; // freed below
+    int capacity = 0;
+    auto read = [&](int row, int column) -> std::wstring {
+        return ReadCellText(pMainTable, row, column, &cell, &capacity) ? std::wstring(cell) : std::wstring();
     };
-    return RunOnDialogThread(step) != FALSE;
+    for (int row = static_cast<int>(snapshot.rows.size()); row < end; ++row)
+        snapshot.rows.push_back({read(row, 0), read(row, 1), read(row, 2)});
+    free(cell);
 }
 
 // The table as it stands, read a chunk per step so that the dialog answers
-// in between; begun again when the table changes meanwhile.
+// in between. Rows appended meanwhile (a scan, a load) are read as they come;
+// any other change begins it again, and then the rest is read in one step,
+// so that a save never waits for the table to hold still.
 TableSnapshot SnapshotTable()
 {
     constexpr int kChunk = 4096;
-    for (;;) {
-        TableSnapshot snapshot;
-        auto start = [&snapshot]() -> LRESULT {
-            snapshot.changes = nTableChanges;
-            return GetRowCount(pMainTable);
-        };
-        const int count = static_cast<int>(RunOnDialogThread(start));
-        snapshot.rows.reserve(static_cast<size_t>(count));
-        bool whole = true;
-        for (int first = 0; whole && first < count; first += kChunk)
-            whole = ReadRows(snapshot, first, kChunk);
-        if (whole && static_cast<int>(snapshot.rows.size()) == count)
-            return snapshot;
-    }
+    TableSnapshot snapshot;
+    bool begun = false;
+    bool whole = false;
+    int steps_left = 0;
+    auto step = [&]() -> LRESULT {
+        const int rows = GetRowCount(pMainTable);
+        if (!begun) {
+            begun = true;
+            steps_left = rows / kChunk + 4; // a scan appending as fast as this reads is not chased for long
+        } else if (!RowsKeptSince(snapshot.changes)) {
+            snapshot.rows.clear();
+            whole = true;
+        }
+        whole = whole || --steps_left <= 0;
+        ReadRows(snapshot, whole ? rows : std::min(rows, static_cast<int>(snapshot.rows.size()) + kChunk));
+        snapshot.changes = TableChanges();
+        return static_cast<int>(snapshot.rows.size()) == rows;
+    };
+    while (!RunOnDialogThread(step)) { }
+    return snapshot;
 }
 
 std::wstring Lowered(std::wstring text)
@@ -247,32 +248,10 @@ void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
     }
 }
 
-// Rows appended after Reload (by a scan still running) stay, as they would
-// had the list been emptied at once.
-void EmptyMainRows()
-{
-    int left = rows_to_empty.exchange(0);
-    auto step = [&left]() -> LRESULT {
-        const StepClock clock;
-        left = DeleteRowsDownFrom(pMainTable, left, clock);
-        return 1;
-    };
-    while (left > 0 && !WorkerStopRequested() && RunOnDialogThread(step)) { }
-}
-
 void EndOnDialogThread(HWND dlg, Activity activity)
 {
     auto step = [dlg, activity]() -> LRESULT {
         EndActivity(dlg, activity);
-        return 0;
-    };
-    RunOnDialogThread(step);
-}
-
-void BeginOnDialogThread(HWND dlg, Activity activity)
-{
-    auto step = [dlg, activity]() -> LRESULT {
-        BeginActivity(dlg, activity);
         return 0;
     };
     RunOnDialogThread(step);
@@ -283,10 +262,13 @@ void BeginOnDialogThread(HWND dlg, Activity activity)
 unsigned __stdcall LoadWorker(void* param)
 {
     HWND dlg = static_cast<HWND>(param);
-    EmptyMainRows();
+    // Rows appended after Reload (by a scan still running) stay, as they would
+    // had the list been emptied at once.
+    EmptyRowsUpTo(empty_up_to.exchange(0));
     RecoverInterruptedSave(szConfigPath);
     if (!CanOpenForReading(kHistoryFile) || !CanOpenForReading(szConfigPath)) {
         store_busy = false;
+        EndOnDialogThread(dlg, Activity::Load);
         return 0; // nothing saved yet: the dialog stays as it is
     }
     SetStatus(dlg, L"Loading...");
@@ -296,10 +278,10 @@ unsigned __stdcall LoadWorker(void* param)
         SetStatus(dlg, L"Load failed!");
         PostMessageW(dlg, WM_STORE_FAILED, kHistoryUnreadable, 0);
         store_busy = false;
+        EndOnDialogThread(dlg, Activity::Load);
         return 0;
     }
     ShowProgress(dlg, units + 10);
-    BeginOnDialogThread(dlg, Activity::Load);
     LoadNames(dlg, names, units);
     HideProgress(dlg, units + 10);
     SetStatus(dlg, L"Finished!");
@@ -328,7 +310,7 @@ unsigned __stdcall SaveWorker(void* param)
     if (saved) {
         SetStatus(dlg, L"Finished!");
         // Changes made while the save ran are not in the files.
-        if (nTableChanges == snapshot.changes)
+        if (TableChanges() == snapshot.changes)
             bModified = 0;
     } else {
         SetStatus(dlg, L"Save failed!");
@@ -344,16 +326,19 @@ unsigned __stdcall SaveWorker(void* param)
     return 0;
 }
 
-void StartLoad(HWND dlg, int rows)
+void StartLoad(HWND dlg, RowId empty_to)
 {
     if (store_busy.exchange(true))
         return;
-    rows_to_empty = rows;
+    // At once: a click on OK, Apply or Reload while the load starts must not vanish.
+    BeginActivity(dlg, Activity::Load);
+    empty_up_to = empty_to;
     if (StartWorker(LoadWorker, dlg))
         return;
-    rows_to_empty = 0;
+    empty_up_to = 0;
     DeleteAllRows(pMainTable);
     store_busy = false;
+    EndActivity(dlg, Activity::Load);
 }
 
 void StartSave(HWND dlg, int exit)

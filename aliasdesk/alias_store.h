@@ -2,6 +2,8 @@
 // history.dat and save it back, and the buttons that follow them.
 #pragma once
 
+#include "main_table.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -20,10 +22,11 @@ unsigned __stdcall LoadWorker(void* dialog);
 unsigned __stdcall SaveWorker(void* args); // takes ownership of args (allocated with new)
 
 // Start-up and Reload: loads the saved aliases into the main table, after
-// deleting its first rows_to_empty rows (what Reload found listed). The
-// loader deletes them a slice at a time: a long list emptied at once would
-// hold the dialog for as long as it takes.
-void StartLoad(HWND dlg, int rows_to_empty = 0);
+// deleting the rows that entered no later than the row carrying empty_to
+// (what Reload found listed; 0 for none). The loader deletes them a slice at
+// a time: a long list emptied at once would hold the dialog for as long as
+// it takes.
+void StartLoad(HWND dlg, RowId empty_to = 0);
 // OK and Apply: saves the main table; exit closes the dialog afterwards.
 void StartSave(HWND dlg, int exit);
 // A load or a save is running: no other may start.

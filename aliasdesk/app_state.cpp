@@ -3,27 +3,18 @@
 #include "wide_text.h"
 
 wchar_t szConfigPath[MAX_PATH];
-HWND hMainDlg;
 ReportTable* pMainTable;
 ReportTable* pFilterTable;
 
 std::atomic<int> bModified;
-std::atomic<unsigned> nTableChanges;
 std::atomic<int> bExit;
 std::atomic<int> bRowsRemoved;
 
 wchar_t szScanFolder[MAX_PATH];
-RECT rcSizeSnapshot;
 
 void MarkModified()
 {
-    ++nTableChanges;
     bModified = 1;
-}
-
-void NoteTableChanged()
-{
-    ++nTableChanges;
 }
 
 int BuildConfigPath(const wchar_t* directory)

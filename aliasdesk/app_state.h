@@ -8,24 +8,18 @@
 struct ReportTable;
 
 extern wchar_t szConfigPath[MAX_PATH]; // the program's directory followed by config.ini
-extern HWND hMainDlg;
 extern ReportTable* pMainTable; // list 1012
 extern ReportTable* pFilterTable; // list 1018
 
 extern std::atomic<int> bModified; // there are unsaved changes; raise it with MarkModified
-extern std::atomic<unsigned> nTableChanges; // counts every change to the main table
 extern std::atomic<int> bExit; // the saver being started closes the dialog
 extern std::atomic<int> bRowsRemoved; // rows were just removed; repaint rows while set
 
 extern wchar_t szScanFolder[MAX_PATH]; // the folder of the last Add, empty when none
-extern RECT rcSizeSnapshot; // client rectangle before the current resize
 
-// Raises bModified and counts the change.
+// Raises bModified. A save lowers it only if the table did not change
+// since the save read it.
 void MarkModified();
-
-// Counts a change that is not unsaved work by itself (rows a load appends).
-// A save lowers bModified only if nothing changed since it read the table.
-void NoteTableChanged();
 
 // Builds szConfigPath from the program's directory; 0 when it does not fit.
 int BuildConfigPath(const wchar_t* directory);

@@ -1,32 +1,30 @@
 #include "cell_edit.h"
 
-#include "alias_index.h"
+#include "app_state.h"
 #include "diagnostics.h"
+#include "main_table.h"
 #include "report_table.h"
 
 #include <commctrl.h>
 
 #include <utility>
 
+namespace {
+
 ClickPoint ptLastClick;
 int bEditing;
 int n_edit_row = -1;
 int n_edit_column = -1;
-RECT rcEditCell;
-MallocText szEditAlias;
-
-namespace {
+RECT rcEditCell; // the edited cell, list client coordinates
 
 WNDPROC pfnKeptListClassProc;
 HWND hClassReplacementWnd; // hidden list view, only there to reach the class
 
 WNDPROC pfnKeptEditProc; // null when no edit runs
 HWND hEditBox; // the box whose procedure was replaced
-// The edited row carries a mark of its own as its item data, since rows may
-// move or go while the user types (a filter pass that starts again refills
-// its list). Marks are negative: a sort gives rows their places as data.
-LPARAM n_edit_mark;
-LPARAM n_last_edit_mark;
+// The edited row is known by the identity it carries, since rows may move or
+// go while the user types (a filter pass that starts again refills its list).
+RowId n_edit_id;
 
 bool IsEditableColumn(const ReportTable* table, int column)
 {
@@ -54,23 +52,21 @@ RECT CellRect(HWND list, int row, int column)
     return cell;
 }
 
-void MarkRow(HWND list, int row, LPARAM mark)
+// -1 when the edited row has left the list. A row without an identity
+// (not copied from the main table) is taken where it was.
+int EditedRowNow(const ReportTable* table)
 {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    item.lParam = mark;
-    SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-// -1 when the edited row has left the list.
-int EditedRowNow(HWND list)
-{
+    if (n_edit_id == 0)
+        return n_edit_row < GetRowCount(table) ? n_edit_row : -1;
+    if (IdOfRow(table->window, n_edit_row) == n_edit_id)
+        return n_edit_row; // still in its place
+    if (table == pMainTable)
+        return RowOfId(n_edit_id);
     LVFINDINFOW find{};
     find.flags = LVFI_PARAM;
-    find.lParam = n_edit_mark;
+    find.lParam = n_edit_id;
     return static_cast<int>(
-        SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+        SendMessageW(table->window, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
 // Gives the box its own procedure back and clears the edit state.
@@ -82,11 +78,37 @@ void ClearEditState()
     pfnKeptEditProc = nullptr;
     hEditBox = nullptr;
     bEditing = 0;
+    n_edit_id = 0;
     n_edit_row = -1;
     n_edit_column = -1;
 }
 
 } // namespace
+
+ClickPoint LastListClick()
+{
+    return ptLastClick;
+}
+
+void SetLastListClick(ClickPoint point)
+{
+    ptLastClick = point;
+}
+
+bool IsCellEditing()
+{
+    return bEditing != 0;
+}
+
+int EditedRow()
+{
+    return n_edit_row;
+}
+
+int EditedColumn()
+{
+    return n_edit_column;
+}
 
 int SuperclassListView()
 {
@@ -135,9 +157,7 @@ LRESULT CALLBACK ListClassProc(HWND list, UINT message, WPARAM wParam, LPARAM lP
     default:
         break;
     }
-    const LRESULT result = CallWindowProcW(pfnKeptListClassProc, list, message, wParam, lParam);
-    NoteMainListMessage(list, message, wParam, lParam, result);
-    return result;
+    return CallListProc(pfnKeptListClassProc, list, message, wParam, lParam);
 }
 
 LRESULT CALLBACK CellEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
@@ -176,8 +196,7 @@ void BeginCellEdit(ReportTable* table, int label_row)
 
     const MallocText text = CellText(table, label_row, column);
     SetWindowTextW(edit, text ? text.get() : L"");
-    n_edit_mark = --n_last_edit_mark;
-    MarkRow(list, label_row, n_edit_mark);
+    n_edit_id = IdOfRow(list, label_row);
     bEditing = 1;
     n_edit_row = label_row;
     n_edit_column = column;
@@ -191,9 +210,7 @@ int EndCellEdit(ReportTable* table, EndedEdit* ended)
     GetWindowTextAlloc(hEditBox, &box_text);
     MallocText text(box_text); // GetWindowTextAlloc hands the text to us
 
-    const int row = EditedRowNow(table->window);
-    if (row != -1)
-        MarkRow(table->window, row, 0);
+    const int row = EditedRowNow(table);
     const int column = n_edit_column;
     const bool written = row != -1 && StoreCellText(table, row, column, text ? text.get() : L"");
     ClearEditState();
@@ -209,7 +226,6 @@ int EndCellEdit(ReportTable* table, EndedEdit* ended)
 void ForgetCellEdit()
 {
     ClearEditState();
-    szEditAlias.reset();
 }
 
 int StoreCellText(const ReportTable* table, int row, int column, const wchar_t* text)

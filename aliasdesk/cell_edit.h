@@ -12,14 +12,15 @@ struct ClickPoint {
     DWORD y;
 };
 
-extern ClickPoint ptLastClick; // last left-button press in any list view, client coordinates
-extern int bEditing;
-extern int n_edit_row; // -1 when no edit
-extern int n_edit_column; // -1 when no edit
-extern RECT rcEditCell; // the edited cell, list client coordinates
+// The last left-button press in any list view, client coordinates; set from
+// outside for an edit opened without one.
+ClickPoint LastListClick();
+void SetLastListClick(ClickPoint point);
 
-// The alias of the filter row being edited, whole however long it is.
-extern MallocText szEditAlias;
+// The cell edit in progress: one at a time in the whole process.
+bool IsCellEditing();
+int EditedRow(); // -1 when no edit
+int EditedColumn(); // -1 when no edit
 
 // Replaces the window procedure of the system's list-view class for the
 // whole process; must run before the dialog creates its lists.

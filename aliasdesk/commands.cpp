@@ -3,8 +3,7 @@
 #include "alias_store.h"
 #include "app_state.h"
 #include "folder_scan.h"
-#include "live_filter.h"
-#include "main_dialog.h"
+#include "main_table.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 
@@ -35,34 +34,9 @@ void Browse(HWND dlg)
         CoUninitialize();
 }
 
-// Removes the filter list's rows from the main list; both stand in the same
-// order, so each search starts where the previous match was.
-void ClearShownRows(HWND dlg)
-{
-    const int shown = GetRowCount(pFilterTable);
-    int previous = 0;
-    for (int i = 0; i < shown; ++i) {
-        wchar_t* alias = nullptr;
-        GetCellText(pFilterTable, i, 0, &alias);
-        const int row = FindAlias(alias, previous - 1);
-        free(alias);
-        if (row == -1)
-            continue; // no longer listed: nothing of the main list goes for it
-        SendMessageW(pMainTable->window, LVM_DELETEITEM, row, 0);
-        SetDlgItemInt(dlg, IDC_COUNT, GetRowCount(pMainTable), FALSE);
-        previous = row;
-    }
-    SendMessageW(pFilterTable->window, LVM_DELETEALLITEMS, 0, 0);
-}
-
 void Clear(HWND dlg)
 {
-    if (IsMainListShown(dlg)) {
-        DeleteAllRows(pMainTable);
-        SetDlgItemInt(dlg, IDC_COUNT, 0, FALSE);
-    } else if (pMainTable && pFilterTable) {
-        ClearShownRows(dlg);
-    }
+    ClearShownRows(dlg);
     ZeroMemory(szScanFolder, sizeof(szScanFolder));
     MarkModified();
 }
@@ -86,12 +60,11 @@ void Reload(HWND dlg)
 {
     if (IsStoreBusy())
         return;
-    NoteTableChanged();
     ZeroMemory(szScanFolder, sizeof(szScanFolder));
     SetDlgItemTextW(dlg, IDC_FILTER, L"");
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
-    StartLoad(dlg, GetRowCount(pMainTable)); // the loader empties the list first
+    StartLoad(dlg, NewestRowId()); // the loader empties the list of what it holds now first
 }
 
 void MatchBy(HWND dlg, int checked, int unchecked)
@@ -134,7 +107,7 @@ BOOL OnCommand(int id, HWND dlg)
         RemoveSelectItem(dlg);
         return TRUE;
     case IDC_CANCEL:
-        CloseMainDialog(dlg); // quits without saving
+        SendMessageW(dlg, WM_CLOSE, 0, 0); // quits without saving
         return TRUE;
     default:
         return FALSE;

@@ -1,9 +1,10 @@
 #include "dialog_layout.h"
 
-#include "app_state.h"
 #include "aliasdesk_ids.h"
 
 namespace {
+
+RECT rcSizeSnapshot; // the client rectangle before the current size change
 
 constexpr int kMinWidth = 819;
 constexpr int kMinHeight = 753;
@@ -70,6 +71,11 @@ BOOL CALLBACK LayoutChild(HWND child, LPARAM delta)
         UpdateWindow(child);
     }
     return TRUE;
+}
+
+void ForgetSizeSnapshot()
+{
+    rcSizeSnapshot = RECT{};
 }
 
 BOOL OnWindowPosChanging(HWND dlg)

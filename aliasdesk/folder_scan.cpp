@@ -1,10 +1,10 @@
 #include "folder_scan.h"
 
-#include "alias_index.h"
 #include "alias_store.h"
 #include "app_state.h"
 #include "file_search.h"
 #include "handles.h"
+#include "main_table.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "wide_text.h"
@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,17 +65,6 @@ bool ChooseAlias(const wchar_t* directory, const wchar_t* stem, wchar_t* alias)
     return free_alias;
 }
 
-int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
-{
-    const int first = FindFirstAlias(alias);
-    if (first != -1 && EqualNoCaseAscii(CellText(pMainTable, first, 2).get(), path) &&
-        EqualNoCaseAscii(CellText(pMainTable, first, 1).get(), parameter))
-        return 0; // listed already, exactly so
-    appender.Append(alias, parameter, path);
-    NoteTableChanged();
-    return 1;
-}
-
 // Derives the alias of one match and lists it; runs on the dialog thread.
 int ListFoundFile(RowAppender& appender, wchar_t* directory, wchar_t* file_name)
 {
@@ -95,52 +86,85 @@ int ListFoundFile(RowAppender& appender, wchar_t* directory, wchar_t* file_name)
 
 void ShowCount()
 {
-    SetDlgItemInt(hMainDlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
+    SetDlgItemInt(WorkersDialog(), IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
 }
 
-// Matches gathered by the walk and handed to the dialog thread together, so
-// that a program costs no message of its own. A batch goes when it is full or
-// has waited long enough for the count label to follow the walk. The first
-// batches are small so that the first programs show at once.
+// Matches gathered by the walk and listed together on the dialog thread, so
+// that a program costs no message of its own. The walk hands them over when
+// a batch is full; between batches a timer of the dialog lists what waits,
+// so that a program found shows within a tick whatever the walk does next.
+// The first batches are small so that the first programs show at once.
 constexpr size_t kFirstBatchFiles = 64;
 constexpr size_t kBatchFiles = 1024;
-constexpr ULONGLONG kBatchWaitMs = 100;
+constexpr UINT_PTR kFlushTimer = 0x5343;
+constexpr UINT kFlushIntervalMs = 50;
 
-struct FoundBatch {
-    std::vector<std::pair<std::wstring, std::wstring>> files; // (directory, name)
-    ULONGLONG first_found = 0;
-    size_t limit = kFirstBatchFiles;
+// One scan at a time: Add is disabled while one runs.
+struct FoundQueue {
+    std::mutex lock;
+    std::deque<std::pair<std::wstring, std::wstring>> files; // (directory, name), in walk order
+    size_t limit = kFirstBatchFiles; // the walker's side only
 };
 
-thread_local FoundBatch* current_batch;
+FoundQueue found;
 
-void ListBatch(FoundBatch& batch)
+size_t QueuedFiles()
 {
-    if (batch.files.empty())
-        return;
-    // Listed in steps of bounded length, so the dialog answers in between.
-    size_t next = 0;
-    auto step = [&batch, &next]() -> LRESULT {
+    std::lock_guard<std::mutex> guard(found.lock);
+    return found.files.size();
+}
+
+bool TakeQueued(std::pair<std::wstring, std::wstring>* file)
+{
+    std::lock_guard<std::mutex> guard(found.lock);
+    if (found.files.empty())
+        return false;
+    *file = std::move(found.files.front());
+    found.files.pop_front();
+    return true;
+}
+
+// Lists queued matches on the dialog thread until the step's clock is spent;
+// true when none is left.
+bool ListQueuedStep()
+{
+    if (QueuedFiles() == 0)
+        return true;
+    {
         const StepClock clock;
-        RowAppender appender(pMainTable, static_cast<int>(batch.files.size() - next));
-        for (; next < batch.files.size() && !clock.Spent(); ++next)
-            ListFoundFile(appender, batch.files[next].first.data(), batch.files[next].second.data());
-        return 1;
-    };
-    while (next < batch.files.size() && !WorkerStopRequested() && RunOnDialogThread(step)) { }
+        RowAppender appender(pMainTable);
+        std::pair<std::wstring, std::wstring> file;
+        while (!clock.Spent() && TakeQueued(&file))
+            ListFoundFile(appender, file.first.data(), file.second.data());
+    }
     ShowCount();
-    batch.files.clear();
-    batch.limit = std::min(batch.limit * 2, kBatchFiles);
+    return QueuedFiles() == 0;
+}
+
+void CALLBACK FlushTimerProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    ListQueuedStep();
+}
+
+// From the walker: lists everything queued, a step at a time.
+void ListQueued()
+{
+    auto step = []() -> LRESULT { return ListQueuedStep(); };
+    while (!WorkerStopRequested() && !RunOnDialogThread(step)) { }
 }
 
 int QueueFoundFile(wchar_t* directory, wchar_t* file_name)
 {
-    FoundBatch& batch = *current_batch;
-    if (batch.files.empty())
-        batch.first_found = GetTickCount64();
-    batch.files.emplace_back(directory, file_name);
-    if (batch.files.size() >= batch.limit || GetTickCount64() - batch.first_found >= kBatchWaitMs)
-        ListBatch(batch);
+    size_t queued = 0;
+    {
+        std::lock_guard<std::mutex> guard(found.lock);
+        found.files.emplace_back(directory, file_name);
+        queued = found.files.size();
+    }
+    if (queued >= found.limit) {
+        ListQueued();
+        found.limit = std::min(found.limit * 2, kBatchFiles);
+    }
     return 1;
 }
 
@@ -176,50 +200,23 @@ int OnFoundFile(wchar_t* directory, wchar_t* file_name)
     return listed;
 }
 
-int AddAliasRow(const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
-{
-    if (!alias)
-        return 0;
-    auto step = [&]() -> LRESULT {
-        RowAppender appender(pMainTable);
-        return AppendAliasRow(appender, alias, path, parameter);
-    };
-    return static_cast<int>(RunOnDialogThread(step));
-}
-
-int AddAliasRows(const AliasRow* rows, size_t count)
-{
-    auto step = [&]() -> LRESULT {
-        RowAppender appender(pMainTable, static_cast<int>(count));
-        int appended = 0;
-        for (size_t i = 0; i < count; ++i) {
-            if (rows[i].alias)
-                appended += AppendAliasRow(appender, rows[i].alias, rows[i].path, rows[i].parameter);
-        }
-        return appended;
-    };
-    return static_cast<int>(RunOnDialogThread(step));
-}
-
 unsigned __stdcall ScanWorker(void* param)
 {
     std::unique_ptr<ScanArgs> args(static_cast<ScanArgs*>(param));
     HWND dlg = args->dialog;
-    FoundBatch batch;
-    current_batch = &batch;
     SearchFiles(args->folder, L"*.exe", QueueFoundFile, ScanStopRequested);
-    if (!WorkerStopRequested())
-        ListBatch(batch);
-    current_batch = nullptr;
-    if (HWND list = MainList()) {
-        LVITEMW state{};
-        state.stateMask = LVIS_SELECTED;
-        state.state = LVIS_SELECTED;
-        SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    ListQueued();
+    {
+        std::lock_guard<std::mutex> guard(found.lock);
+        found.files.clear(); // what a stopped scan left
+        found.limit = kFirstBatchFiles;
     }
+    if (HWND list = MainList())
+        SelectRow(list, 0);
     EnableWindow(GetDlgItem(dlg, IDC_ADD), TRUE);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Finished!");
     auto end = [dlg]() -> LRESULT {
+        KillTimer(dlg, kFlushTimer);
         EndActivity(dlg, Activity::Scan); // Apply again, unless a load or save still runs
         return 0;
     };
@@ -255,10 +252,12 @@ void StartScan(HWND dlg)
     auto args = std::make_unique<ScanArgs>();
     ResolveFolder(szScanFolder, args->folder);
     args->dialog = dlg;
+    SetTimer(dlg, kFlushTimer, kFlushIntervalMs, &FlushTimerProc);
     if (StartWorker(ScanWorker, args.get())) {
         args.release(); // the worker owns it now
         return;
     }
+    KillTimer(dlg, kFlushTimer);
     EnableWindow(GetDlgItem(dlg, IDC_ADD), TRUE);
     EndActivity(dlg, Activity::Scan);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Could not start the scan.");

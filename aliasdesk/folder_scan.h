@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstddef>
-
 struct ScanArgs {
     wchar_t folder[MAX_PATH]; // the scanner's own copy: Clear or Reload may empty the remembered one
     HWND dialog;
@@ -17,20 +15,6 @@ unsigned __stdcall ScanWorker(void* args);
 // Called for every match of the walk: derives a unique lower-case alias and
 // lists the program. 0 for a rejected match, 1 otherwise.
 int OnFoundFile(wchar_t* directory, wchar_t* file_name);
-
-// The one way rows enter the main table: appends unless the first row with
-// the same alias already has the same path and parameter (null counts as
-// empty). 1 when it appended, 0 when not. Runs whole on the dialog thread.
-int AddAliasRow(const wchar_t* alias, const wchar_t* path, const wchar_t* parameter);
-
-// AddAliasRow for many rows in one step on the dialog thread; the number of
-// rows appended.
-struct AliasRow {
-    const wchar_t* alias;
-    const wchar_t* path;
-    const wchar_t* parameter;
-};
-int AddAliasRows(const AliasRow* rows, size_t count);
 
 // Add: starts a scan of the folder in the path box unless it is empty or the
 // folder scanned last.

@@ -2,7 +2,7 @@
 
 #include "app_state.h"
 #include "cell_edit.h"
-#include "live_filter.h"
+#include "main_table.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "wide_text.h"
@@ -12,11 +12,15 @@
 #include <algorithm>
 #include <new>
 #include <numeric>
+#include <utility>
 #include <vector>
+
+namespace {
 
 SortContext sortContext;
 
-namespace {
+// The main row whose copy in the filter list is being edited.
+RowId n_edit_main_id;
 
 constexpr COLORREF kEvenRowColor = 0x00F0F0F0;
 constexpr COLORREF kOddRowColor = 0x00FFFFFF;
@@ -40,7 +44,7 @@ INT_PTR OnBeginLabelEdit(HWND dlg, ReportTable* table, const NMLVDISPINFOW* info
 {
     BeginCellEdit(table, info->item.iItem);
     if (table == pFilterTable)
-        szEditAlias = CellText(table, info->item.iItem, 0);
+        n_edit_main_id = IdOfRow(table->window, info->item.iItem);
     return Answer(dlg, 0);
 }
 
@@ -61,8 +65,7 @@ INT_PTR OnEndLabelEdit(HWND dlg, ReportTable* table)
     if (ended.column == -1)
         return Answer(dlg, 0); // nothing was written
     if (table == pFilterTable) {
-        const int main_row = FindAlias(szEditAlias.get(), -1);
-        szEditAlias.reset();
+        const int main_row = RowOfId(std::exchange(n_edit_main_id, 0));
         if (main_row == -1)
             return 0;
         WriteBack(main_row, ended);
@@ -83,12 +86,21 @@ int CALLBACK ComparePlaces(LPARAM place1, LPARAM place2, LPARAM)
     return place1 < place2 ? -1 : (place1 > place2 ? 1 : 0);
 }
 
+void SetItemData(HWND list, int row, LPARAM data)
+{
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    item.lParam = data;
+    SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
 // The rows are ordered with CompareRows before the list moves any of them:
 // a list in the middle of a sort may not be read (Wine hands its compare
 // callback indices of rows other than those compared), and rows that compare
 // equal keep their order, so that two lists that hold rows in one order
 // still do afterwards. Each row then gets its new place as its item data,
-// and the list sorts by that.
+// the list sorts by that, and each row gets its identity back.
 void SortList(ReportTable* table)
 {
     if (!table || !table->window)
@@ -100,14 +112,14 @@ void SortList(ReportTable* table)
         std::stable_sort(order.begin(), order.end(), [](int row1, int row2) {
             return CompareRows(row1, row2, reinterpret_cast<LPARAM>(&sortContext)) < 0;
         });
-        for (size_t place = 0; place < order.size(); ++place) {
-            LVITEMW item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = order[place];
-            item.lParam = static_cast<LPARAM>(place);
-            SendMessageW(table->window, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        }
+        std::vector<RowId> ids(order.size());
+        for (size_t row = 0; row < ids.size(); ++row)
+            ids[row] = IdOfRow(table->window, static_cast<int>(row));
+        for (size_t place = 0; place < order.size(); ++place)
+            SetItemData(table->window, order[place], static_cast<LPARAM>(place));
         SendMessageW(table->window, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ComparePlaces));
+        for (size_t place = 0; place < order.size(); ++place)
+            SetItemData(table->window, static_cast<int>(place), ids[static_cast<size_t>(order[place])]);
     } catch (const std::bad_alloc&) {
         // No memory for the order: the list stays as it is.
     }
@@ -174,6 +186,11 @@ int CALLBACK CompareRows(LPARAM row1, LPARAM row2, LPARAM context)
     const MallocText second = CellText(sort->table, static_cast<int>(row2), sort->column);
     const int order = CompareNoCaseAscii(first ? first.get() : L"", second ? second.get() : L"");
     return sort->ascending ? order : -order;
+}
+
+void ResetSortDirection()
+{
+    sortContext.ascending = 0;
 }
 
 void SortBothLists(int column)

@@ -14,7 +14,8 @@ struct SortContext {
     int ascending; // shared by every column and both lists; flips on every header click
 };
 
-extern SortContext sortContext;
+// The next header click sorts ascending again, as after start.
+void ResetSortDirection();
 
 // Handles WM_NOTIFY for the dialog; 1 when handled (any answer is stored as
 // the dialog's message result), 0 for everything else, every other control's

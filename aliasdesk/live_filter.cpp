@@ -1,9 +1,8 @@
 #include "live_filter.h"
 
-#include "alias_index.h"
 #include "app_state.h"
 #include "diagnostics.h"
-#include "main_dialog.h"
+#include "main_table.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "wildcard.h"
@@ -16,11 +15,12 @@
 #include <string>
 #include <vector>
 
-std::atomic<int> n_last_thread_id;
-std::atomic<int> n_thread_count;
 UniqueCriticalSection cs_filter;
 
 namespace {
+
+std::atomic<int> n_last_thread_id; // newest ticket handed to a filter worker
+std::atomic<int> n_thread_count; // filter workers started and not yet finished
 
 // Written by the dialog thread before each worker starts, read by the worker.
 struct FilterArgs {
@@ -78,19 +78,6 @@ HWND FilterList()
     return pFilterTable ? pFilterTable->window : nullptr;
 }
 
-void SelectRow(HWND list, int row)
-{
-    LVITEMW state{};
-    state.state = LVIS_SELECTED;
-    state.stateMask = LVIS_SELECTED;
-    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-}
-
-int SelectedCount(HWND list)
-{
-    return list ? static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) : 0;
-}
-
 void ShowFullView(HWND dlg)
 {
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
@@ -107,15 +94,16 @@ struct FilterPassState {
     const wchar_t* pattern;
     int pattern_length;
     int column;
-    unsigned moves_seen; // MainListMoves() when the pass began
+    unsigned changes_seen; // TableChanges() when the rows listed so far were read
     int next_row; // the first main row not yet looked at
 };
 
 enum class Slice { More, Done, Moved };
 
 // The texts of the filtered column as the passes read them, top down, kept
-// while the main list does not change: typing one more character then does
-// not read every cell of a long list again. Dialog thread only.
+// while the main rows stand as they were (rows appended meanwhile are read
+// when reached): typing one more character then does not read every cell of
+// a long list again. Dialog thread only.
 struct ColumnTexts {
     unsigned changes_seen = 0;
     int column = -1;
@@ -129,11 +117,11 @@ ColumnTexts column_texts;
 bool ColumnText(int row, int column, wchar_t** cell, int* capacity, const wchar_t** text)
 {
     ColumnTexts& kept = column_texts;
-    if (kept.changes_seen != MainListChanges() || kept.column != column) {
+    if (!RowsKeptSince(kept.changes_seen) || kept.column != column) {
         kept.by_row.clear();
-        kept.changes_seen = MainListChanges();
         kept.column = column;
     }
+    kept.changes_seen = TableChanges();
     if (static_cast<size_t>(row) < kept.by_row.size()) {
         *text = kept.by_row[static_cast<size_t>(row)].c_str();
         return true;
@@ -169,8 +157,8 @@ Slice FilterSlice(FilterPassState& pass)
     auto step = [&pass]() -> LRESULT {
         if (MustStop(pass.n_thread_id))
             return static_cast<LRESULT>(Slice::More); // the worker gives up at its next check
-        if (MainListMoves() != pass.moves_seen)
-            return static_cast<LRESULT>(Slice::Moved); // the rows not reached yet may have moved
+        if (!RowsKeptSince(pass.changes_seen))
+            return static_cast<LRESULT>(Slice::Moved); // rows copied already may have moved or changed
         const StepClock clock;
         const int rows = GetRowCount(pMainTable);
         // One buffer for the slice, freed below. It starts small: every read
@@ -187,10 +175,11 @@ Slice FilterSlice(FilterPassState& pass)
                     continue;
                 appender.Append(CellText(pMainTable, pass.next_row, 0).get(),
                                 CellText(pMainTable, pass.next_row, 1).get(),
-                                CellText(pMainTable, pass.next_row, 2).get());
+                                CellText(pMainTable, pass.next_row, 2).get(), IdOfRow(MainList(), pass.next_row));
             }
         }
         free(cell);
+        pass.changes_seen = TableChanges();
         SelectRow(FilterList(), 0); // the first match is selected while the list fills
         return static_cast<LRESULT>(pass.next_row >= rows ? Slice::Done : Slice::More);
     };
@@ -207,15 +196,16 @@ void CopyColumnWidths()
 }
 
 // Fills the filter list with the matching main rows, in the main list's
-// order; true when the search ran to its end. A change that moves the main
-// rows (a sort, a removal) during the pass starts it again from the top.
+// order; true when the search ran to its end. A change to the main rows
+// other than an append (a sort, a removal, an edit) during the pass starts
+// it again from the top.
 bool FilterPass(HWND dlg, const wchar_t* pattern, int column, int n_thread_id)
 {
     ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_SHOW);
     FilterPassState pass{n_thread_id, pattern, static_cast<int>(wcslen(pattern)), column, 0, 0};
     for (;;) {
-        pass.moves_seen = MainListMoves();
+        pass.changes_seen = TableChanges();
         pass.next_row = 0;
         if (!EmptyFilterList(n_thread_id))
             return false;
@@ -249,48 +239,17 @@ void FilterByBoxText(HWND box, int n_thread_id)
     DebugPrint(L"leave thread, n_thread_id = %d\n", n_thread_id);
 }
 
-// The main row that holds the alias, searched from the row where the previous
-// one was; a lookup that misses there tries once from the top, in case the
-// lists have drifted apart. -1 when the alias is not in the main list.
-int FindMainRowOf(const wchar_t* alias, int main_cursor)
-{
-    const int row = FindAlias(alias, main_cursor - 1);
-    return (row == -1 && main_cursor > 0) ? FindAlias(alias, -1) : row;
-}
-
-void RemoveFromMainList(HWND dlg, int rows)
-{
-    const int selected = SelectedCount(MainList());
-    int last_deleted = 0;
-    DeleteSelectedRows(&last_deleted);
-    SelectRow(MainList(), last_deleted); // past the end when the last row went: nothing selected
-    SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(rows - selected), FALSE);
-}
-
-void RemoveFromFilterList(HWND dlg)
-{
-    const HWND filter = FilterList();
-    const int selected = SelectedCount(filter);
-    int filter_cursor = 0;
-    int main_cursor = 0;
-    for (int i = 0; i < selected; ++i) {
-        filter_cursor = static_cast<int>(SendMessageW(filter, LVM_GETNEXTITEM, filter_cursor - 1, LVNI_SELECTED));
-        if (filter_cursor == -1)
-            return;
-        const MallocText alias = CellText(pFilterTable, filter_cursor, 0);
-        const int main_row = FindMainRowOf(alias.get(), main_cursor);
-        if (main_row != -1) {
-            SendMessageW(MainList(), LVM_DELETEITEM, main_row, 0);
-            main_cursor = main_row; // a miss keeps the place of the last row found
-        }
-        SendMessageW(filter, LVM_DELETEITEM, filter_cursor, 0);
-        // The label counts the main list's rows; a row missing there took none with it.
-        SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
-    }
-    SelectRow(filter, filter_cursor);
-}
-
 } // namespace
+
+int NewestFilterTicket()
+{
+    return n_last_thread_id;
+}
+
+int RunningFilterWorkers()
+{
+    return n_thread_count;
+}
 
 void InstallFilterEditProc(HWND filter_box)
 {
@@ -350,16 +309,4 @@ int FindNextMatch(const wchar_t* pattern, int start_row, int column, int n_threa
     }
     free(cell);
     return found;
-}
-
-void RemoveSelectItem(HWND dlg)
-{
-    bRowsRemoved = 1;
-    DebugPrint(L"RemoveSelectItem\n");
-    if (IsMainListShown(dlg))
-        RemoveFromMainList(dlg, GetRowCount(pMainTable));
-    else
-        RemoveFromFilterList(dlg);
-    ZeroMemory(szScanFolder, sizeof(szScanFolder));
-    MarkModified();
 }

@@ -8,9 +8,12 @@
 
 #include <atomic>
 
-extern std::atomic<int> n_last_thread_id; // newest ticket handed to a filter worker
-extern std::atomic<int> n_thread_count; // filter workers started and not yet finished
 extern UniqueCriticalSection cs_filter; // one filter worker at a time
+
+// The newest ticket handed to a filter worker, and the filter workers
+// started and not yet finished.
+int NewestFilterTicket();
+int RunningFilterWorkers();
 
 // Puts FilterEditProc in front of the filter box's own procedure.
 void InstallFilterEditProc(HWND filter_box);
@@ -27,6 +30,3 @@ constexpr int kSearchAbandoned = -2;
 // pattern from its first character, or -1. Given a worker's ticket, the
 // search gives up with kSearchAbandoned as soon as that worker must stop.
 int FindNextMatch(const wchar_t* pattern, int start_row, int column, int n_thread_id = 0);
-
-// Removes the selected rows of whichever list is shown, keeping both in step.
-void RemoveSelectItem(HWND dlg);

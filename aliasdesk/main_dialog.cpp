@@ -1,6 +1,5 @@
 #include "main_dialog.h"
 
-#include "alias_index.h"
 #include "alias_store.h"
 #include "app_state.h"
 #include "cell_edit.h"
@@ -8,6 +7,7 @@
 #include "dialog_layout.h"
 #include "list_notify.h"
 #include "live_filter.h"
+#include "main_table.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "workers.h"
@@ -34,15 +34,15 @@ ReportTable* CreateTable(HWND dlg, int list_id)
 
 void ResetSharedState(HWND dlg)
 {
-    hMainDlg = dlg;
+    SetWorkersDialog(dlg);
     bModified = 0;
     bExit = 0;
     bRowsRemoved = 0;
     szScanFolder[0] = L'\0';
-    rcSizeSnapshot = RECT{};
+    ForgetSizeSnapshot();
     bClosing = false;
     ResetStoreState();
-    InvalidateAliasIndex();
+    ResetMainTable();
 }
 
 BOOL OnInitDialog(HWND dlg)
@@ -83,17 +83,12 @@ BOOL OnDestroy()
         DestroyIcon(hSmallIcon);
         hSmallIcon = nullptr;
     }
-    hMainDlg = nullptr;
+    SetWorkersDialog(nullptr);
     PostQuitMessage(0);
     return TRUE;
 }
 
 } // namespace
-
-bool IsMainListShown(HWND dlg)
-{
-    return (GetWindowLongPtrW(GetDlgItem(dlg, IDC_MAIN_LIST), GWL_STYLE) & WS_VISIBLE) != 0;
-}
 
 void CloseMainDialog(HWND dlg)
 {

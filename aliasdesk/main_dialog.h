@@ -8,7 +8,3 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
 // Stops the workers (dispatching what they send) and destroys the dialog.
 // A close that arrives while one is under way is ignored.
 void CloseMainDialog(HWND dlg);
-
-// Which list the user sees: the main list, or the filter list over it. Read
-// from the control's own style, so a hidden or minimised dialog answers alike.
-bool IsMainListShown(HWND dlg);

@@ -213,6 +213,14 @@ MallocText CellText(const ReportTable* table, int row, int column)
     return MallocText(text);
 }
 
+void SelectRow(HWND list, int row)
+{
+    LVITEMW state{};
+    state.state = LVIS_SELECTED;
+    state.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+}
+
 int FindAlias(const wchar_t* alias, int start_row)
 {
     if (!alias || !pMainTable || !pMainTable->window)
@@ -341,12 +349,13 @@ void RowAppender::Widen(int column, const wchar_t* text)
         widths_[column] = extent.cx + 10;
 }
 
-int RowAppender::Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path)
+int RowAppender::Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path, LPARAM data)
 {
     if (!table_ || !table_->window || !alias || !HasColumn(table_, 0))
         return -1;
     LVITEMW item{};
-    item.mask = LVIF_TEXT;
+    item.mask = data ? LVIF_TEXT | LVIF_PARAM : LVIF_TEXT;
+    item.lParam = data;
     item.iItem = GetRowCount(table_);
     item.pszText = const_cast<wchar_t*>(alias);
     const int row = static_cast<int>(SendMessageW(table_->window, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));

@@ -36,6 +36,9 @@ int GetCellText(const ReportTable* table, int row, int column, wchar_t** text);
 // GetCellText into an owner; null when the table has no window.
 MallocText CellText(const ReportTable* table, int row, int column);
 
+// Selects the row (LVIS_SELECTED); the selection of other rows stays.
+void SelectRow(HWND list, int row);
+
 // These two always work on the main table.
 int FindAlias(const wchar_t* alias, int start_row);
 int DeleteSelectedRows(int* last_deleted_row);
@@ -71,8 +74,9 @@ public:
     RowAppender& operator=(const RowAppender&) = delete;
 
     // The new row's index, or -1 when the list refused it. An empty or null
-    // parameter or path leaves its cell empty.
-    int Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path);
+    // parameter or path leaves its cell empty; data, when not 0, becomes the
+    // row's item data.
+    int Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path, LPARAM data = 0);
 
 private:
     void Widen(int column, const wchar_t* text);

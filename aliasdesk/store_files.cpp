@@ -10,9 +10,33 @@ namespace {
 constexpr char kReplaceConfig[] = "config.ini: replace\r\n";
 constexpr char kDeleteConfig[] = "config.ini: delete\r\n";
 
-std::wstring CommitMarkPath(const wchar_t* config_path)
+// Where a save writes before its commit: the names of one program version.
+struct SaveNames {
+    std::wstring config, history, mark;
+};
+
+SaveNames CurrentNames(const wchar_t* config_path)
 {
-    return std::wstring(config_path) + L".commit";
+    return {SavingPath(config_path), SavingPath(kHistoryFile), CommitMarkPath(config_path)};
+}
+
+// An earlier version appended to the whole names; a save of it that was
+// interrupted is finished, or dropped, all the same.
+SaveNames EarlierNames(const wchar_t* config_path)
+{
+    const std::wstring config = config_path;
+    return {config + L".saving", std::wstring(kHistoryFile) + L".saving", config + L".commit"};
+}
+
+// path with its last extension (the three characters after the last dot of
+// the file name) replaced.
+std::wstring WithExtension(const std::wstring& path, const wchar_t* extension)
+{
+    const size_t dot = path.find_last_of(L'.');
+    const size_t name = path.find_last_of(L"\\/");
+    if (dot == std::wstring::npos || (name != std::wstring::npos && dot < name))
+        return path + L"." + extension;
+    return path.substr(0, dot + 1) + extension;
 }
 
 bool Exists(const std::wstring& path)
@@ -73,15 +97,26 @@ bool CanReplace(const std::wstring& path)
 }
 
 // The steps after the commit mark; each may run again after an interruption.
-bool FinishCommit(const wchar_t* config_path, bool config_present)
+bool FinishCommit(const wchar_t* config_path, const SaveNames& names, bool config_present)
 {
     const std::wstring config = config_path;
-    const std::wstring saving_config = SavingPath(config);
-    bool done = config_present ? (!Exists(saving_config) || Replace(saving_config, config))
-                               : RemoveIfPresent(config) && RemoveIfPresent(saving_config);
-    const std::wstring saving_history = SavingPath(kHistoryFile);
-    done = done && (!Exists(saving_history) || Replace(saving_history, kHistoryFile));
-    return done && RemoveIfPresent(CommitMarkPath(config_path));
+    bool done = config_present ? (!Exists(names.config) || Replace(names.config, config))
+                               : RemoveIfPresent(config) && RemoveIfPresent(names.config);
+    done = done && (!Exists(names.history) || Replace(names.history, kHistoryFile));
+    return done && RemoveIfPresent(names.mark);
+}
+
+void Recover(const wchar_t* config_path, const SaveNames& names)
+{
+    std::string mark;
+    if (ReadWholeFile(names.mark, &mark) && (mark == kReplaceConfig || mark == kDeleteConfig)) {
+        FinishCommit(config_path, names, mark == kReplaceConfig);
+        return;
+    }
+    // No complete mark: the save never committed, and the old pair stands.
+    DeleteFileW(names.config.c_str());
+    DeleteFileW(names.history.c_str());
+    DeleteFileW(names.mark.c_str());
 }
 
 } // namespace
@@ -117,7 +152,12 @@ std::string EncodeHistory(const wchar_t* units, size_t count)
 
 std::wstring SavingPath(const std::wstring& path)
 {
-    return path + L".saving";
+    return WithExtension(path, L"new");
+}
+
+std::wstring CommitMarkPath(const std::wstring& config_path)
+{
+    return WithExtension(config_path, L"cmt");
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
@@ -153,18 +193,11 @@ bool CommitSavedPair(const wchar_t* config_path, bool config_present)
         SetLastError(error);
         return false;
     }
-    return FinishCommit(config_path, config_present);
+    return FinishCommit(config_path, CurrentNames(config_path), config_present);
 }
 
 void RecoverInterruptedSave(const wchar_t* config_path)
 {
-    std::string mark;
-    if (ReadWholeFile(CommitMarkPath(config_path), &mark) && (mark == kReplaceConfig || mark == kDeleteConfig)) {
-        FinishCommit(config_path, mark == kReplaceConfig);
-        return;
-    }
-    // No complete mark: the save never committed, and the old pair stands.
-    DeleteFileW(SavingPath(config_path).c_str());
-    DeleteFileW(SavingPath(kHistoryFile).c_str());
-    DeleteFileW(CommitMarkPath(config_path).c_str());
+    Recover(config_path, EarlierNames(config_path));
+    Recover(config_path, CurrentNames(config_path));
 }

@@ -22,8 +22,11 @@ int ReadHistoryFile(wchar_t* buffer, int capacity, int* units);
 // code units written as 0x0D 0x0A.
 std::string EncodeHistory(const wchar_t* units, size_t count);
 
-// Where a save writes before it commits.
+// Where a save writes a file of the store before it commits, and the mark of
+// its commit: the extension replaced, so that no name is longer than the
+// file it stands for and each fits wherever that file fits.
 std::wstring SavingPath(const std::wstring& path);
+std::wstring CommitMarkPath(const std::wstring& config_path);
 
 // Writes bytes to path, creating or replacing it, and flushes them to disk.
 // false (with GetLastError set) when any of it failed.

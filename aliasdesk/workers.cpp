@@ -1,6 +1,5 @@
 #include "workers.h"
 
-#include "app_state.h"
 #include "handles.h"
 
 #include <process.h>
@@ -14,6 +13,7 @@ namespace {
 std::mutex workers_lock;
 std::vector<UniqueHandle> workers; // threads started and not yet seen ending
 std::atomic<bool> stop_requested;
+std::atomic<HWND> workers_dialog;
 
 bool HasEnded(const UniqueHandle& thread)
 {
@@ -83,9 +83,19 @@ void StopWorkers()
     stop_requested = false;
 }
 
+void SetWorkersDialog(HWND dlg)
+{
+    workers_dialog = dlg;
+}
+
+HWND WorkersDialog()
+{
+    return workers_dialog;
+}
+
 LRESULT RunOnDialogThread(DialogStep step, void* context)
 {
-    HWND dlg = hMainDlg;
+    HWND dlg = workers_dialog;
     if (!dlg || GetWindowThreadProcessId(dlg, nullptr) == GetCurrentThreadId())
         return step(context);
     return SendMessageW(dlg, WM_RUN_ON_DIALOG, reinterpret_cast<WPARAM>(step), reinterpret_cast<LPARAM>(context));

@@ -24,6 +24,10 @@ void StopWorkers();
 // Waits the same way until every worker has ended, without asking them to stop.
 void WaitForWorkers();
 
+// The dialog the workers report to; null while there is none.
+void SetWorkersDialog(HWND dlg);
+HWND WorkersDialog();
+
 // Sent to the main dialog to run a step on its thread (see RunOnDialogThread).
 constexpr UINT WM_RUN_ON_DIALOG = WM_APP + 1;
 

@@ -2,7 +2,7 @@
 #include "app_state.h"
 #include "debug_capture.h"
 #include "dialog_fixture.h"
-#include "folder_scan.h"
+#include "main_table.h"
 #include "pump.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
@@ -415,10 +415,10 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     WriteStore({L"old"}, "[old]\r\npath=c:\\old.exe\r\n");
     ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"new"})));
     ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), "[new]\r\npath=c:\\new.exe\r\n"));
-    ASSERT_TRUE(WriteFileBytes(Config() + L".commit", "config.ini: replace\r\n"));
+    ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
     Restart();
     EXPECT_EQ((std::vector<Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
-    EXPECT_FALSE(Exists(Config() + L".commit"));
+    EXPECT_FALSE(Exists(CommitMarkPath(Config())));
 
     // Stopped before its mark: the copies go and the old pair stands.
     ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"half"})));

@@ -76,14 +76,14 @@ TEST_F(CellEditTest, ASecondClickOnASelectedRowEditsTheClickedCellOnly)
         ASSERT_NE(nullptr, edit);
         EXPECT_EQ(Sides(CellRect(Main(), edit_case.row, edit_case.column)), Sides(RectInList(Main(), edit)));
         EXPECT_EQ(expected[edit_case.row].*edit_case.cell, BoxText(edit));
-        EXPECT_EQ(edit_case.column, n_edit_column);
+        EXPECT_EQ(edit_case.column, EditedColumn());
 
         EndEdit(Main(), edit_case.text, edit_case.key);
         expected[edit_case.row].*edit_case.cell = edit_case.text;
         EXPECT_EQ(expected, Rows(Main()));
         EXPECT_EQ(1, bModified.load());
-        EXPECT_EQ(0, bEditing);
-        EXPECT_EQ(-1, n_edit_row);
+        EXPECT_FALSE(IsCellEditing());
+        EXPECT_EQ(-1, EditedRow());
     }
 }
 
@@ -102,13 +102,13 @@ TEST_F(CellEditTest, TheEditKeyEditsTheFocusedRowsLabel)
 
     const RECT last = CellRect(Main(), 3, 2);
     ClickAt(Main(), POINT{last.left + 4, last.bottom + 40});
-    ASSERT_GT(static_cast<LONG>(ptLastClick.y), last.bottom) << "the last click lies below every row";
+    ASSERT_GT(static_cast<LONG>(LastListClick().y), last.bottom) << "the last click lies below every row";
     PressKey(Main(), VK_DOWN);
     edit = PressEditKey(Main());
     ASSERT_NE(nullptr, edit);
     const int focused = FocusedRow(Main());
-    EXPECT_EQ(n_edit_row, focused);
-    EXPECT_EQ(0, n_edit_column);
+    EXPECT_EQ(EditedRow(), focused);
+    EXPECT_EQ(0, EditedColumn());
     EndEdit(Main(), L"sketch", VK_RETURN);
 
     std::vector<Row> expected = rows_;
@@ -153,7 +153,7 @@ TEST_F(CellEditTest, AFilterEditWhoseAliasLeftTheMainListChangesOnlyTheFilterRow
     EXPECT_EQ(L"e:\\nova.exe", Cell(Filter(), 1, 2));
     EXPECT_EQ(std::vector<Row>(rows_.begin(), rows_.begin() + 3), Rows(Main()));
     EXPECT_EQ(0, bModified.load());
-    EXPECT_EQ(0, bEditing);
+    EXPECT_FALSE(IsCellEditing());
 }
 
 TEST_F(CellEditTest, AliasesOf260CharactersAndMoreAreWrittenBackWhole)
@@ -190,7 +190,7 @@ TEST_F(CellEditTest, AnEditWhoseRowWasReplacedWritesNothing)
 
     EXPECT_EQ((std::vector<Row>{rows_[3], rows_[1]}), Rows(Filter()));
     EXPECT_EQ(rows_, Rows(Main()));
-    EXPECT_EQ(0, bEditing);
+    EXPECT_FALSE(IsCellEditing());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
+#include "main_table.h"
 #include "platform.h"
 #include "pump.h"
 #include "report_table.h"

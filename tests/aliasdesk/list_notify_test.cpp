@@ -87,7 +87,7 @@ protected:
         ListTest::SetUp();
         if (HasFatalFailure())
             return;
-        sortContext.ascending = 0; // the direction lives as long as the process: each test starts afresh
+        ResetSortDirection(); // the direction lives as long as the process: each test starts afresh
         Fill({{L"beta", L"", L"c:\\b\\beta.exe"},
               {L"Alpha", L"-a", L"d:\\alpha.exe"},
               {L"alp", L"", L"C:\\A\\alp.exe"},
@@ -146,7 +146,7 @@ TEST_F(ListNotifyTest, AHeaderClickDuringAnEditPutsTheTextIntoItsOwnRow)
     SetWindowTextW(edit, L"f:\\alpha.exe");
     ClickHeader(Main(), 0);
 
-    EXPECT_EQ(0, bEditing);
+    EXPECT_FALSE(IsCellEditing());
     EXPECT_EQ(nullptr, reinterpret_cast<HWND>(SendMessageW(Main(), LVM_GETEDITCONTROL, 0, 0)));
     const std::vector<Row> rows = Rows(Main());
     EXPECT_EQ(L"Alpha", rows[2].alias) << "sorted";
@@ -319,13 +319,13 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
                                [](const Row& a, const Row& b) { return a.alias < b.alias; }));
     const std::wstring edited = Cell(Main(), 1, 0);
     const RECT path = CellRect(Main(), 1, 2);
-    ptLastClick = {static_cast<DWORD>(path.left + 4), static_cast<DWORD>(path.top + 2)};
+    SetLastListClick({static_cast<DWORD>(path.left + 4), static_cast<DWORD>(path.top + 2)});
     HWND edit = reinterpret_cast<HWND>(SendMessageW(Main(), LVM_EDITLABELW, 1, 0));
     ASSERT_NE(nullptr, edit);
-    ASSERT_EQ(2, n_edit_column);
+    ASSERT_EQ(2, EditedColumn());
     SetWindowTextW(edit, L"c:\\edited.exe");
     SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
-    EXPECT_EQ(0, bEditing);
+    EXPECT_FALSE(IsCellEditing());
     Notify(IDC_MAIN_LIST, &click.hdr);
     ASSERT_FALSE(IsWindowEnabled(Item(IDC_ADD))) << "the scan was still running";
 

@@ -4,6 +4,7 @@
 #include "debug_capture.h"
 #include "dialog_fixture.h"
 #include "main_dialog.h"
+#include "main_table.h"
 #include "pump.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
@@ -183,7 +184,7 @@ TEST_F(LiveFilterTest, LettersListTheAliasesThatBeginWithThem)
 
     // Each key came after a quiet spell, so each worker had ticket 1.
     EXPECT_EQ((std::vector<std::wstring>{LeaveLine(1), LeaveLine(1)}), LeaveLines(capture));
-    EXPECT_EQ(0, n_thread_count.load());
+    EXPECT_EQ(0, RunningFilterWorkers());
 }
 
 TEST_F(LiveFilterTest, ALeadingStarSearchesAnywhereAndAStarAloneListsAll)
@@ -273,15 +274,15 @@ TEST_F(LiveFilterTest, FastTypingEndsWithTheRowsOfTheFinalText)
     // n, o, x, two Backspaces and o again: six workers for the final text "no".
     Type(L"nox\b\bo");
     const ULONGLONG guard = GetTickCount64() + kHangGuardMs;
-    while (n_last_thread_id < 6 && GetTickCount64() < guard)
+    while (NewestFilterTicket() < 6 && GetTickCount64() < guard)
         Sleep(1); // every worker holds its ticket before any may fill the list
-    ASSERT_EQ(6, n_last_thread_id.load());
+    ASSERT_EQ(6, NewestFilterTicket());
     Settle();
 
     const std::vector<Row> expected = Where(rows_, [](const Row& r) { return StartsWithNoCase(r.alias, L"no"); });
     EXPECT_EQ(expected, Rows(Item(IDC_FILTER_LIST)));
     EXPECT_EQ(static_cast<int>(expected.size()), InsertCounter::inserted) << "older workers gave up before any row";
-    EXPECT_EQ(0, n_thread_count.load());
+    EXPECT_EQ(0, RunningFilterWorkers());
 
     // Only workers that passed the door write a line, and a worker passes it
     // only while it holds the newest ticket: the tickets rise and end with 6.
@@ -348,6 +349,11 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewTakesTheSameAliasesFromTheMainList
     EXPECT_EQ(std::vector<std::wstring>{L"RemoveSelectItem\n"}, capture.Lines());
 }
 
+int CALLBACK LaterFirst(LPARAM first, LPARAM second, LPARAM)
+{
+    return first > second ? -1 : (first < second ? 1 : 0);
+}
+
 TEST_F(LiveFilterTest, RemoveInTheFilteredViewNeverTakesAWrongMainRow)
 {
     TypeSlowly(L"no");
@@ -355,15 +361,13 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewNeverTakesAWrongMainRow)
     HWND filter_list = Item(IDC_FILTER_LIST);
     const std::vector<Row> shown = Rows(filter_list);
 
-    // The alias of filter row 1 has left the main list; filter row 0's has
-    // moved to the end of it, out of the filter list's order.
-    std::vector<Row> main_rows = rows_;
-    std::erase(main_rows, shown[1]);
-    std::erase(main_rows, shown[0]);
-    main_rows.push_back(shown[0]);
-    SendMessageW(main_list, LVM_DELETEALLITEMS, 0, 0);
-    for (const Row& row : main_rows)
-        AppendRow(main_list, row);
+    // The main row of filter row 1 has gone; the rest stand in reverse order,
+    // out of the filter list's order.
+    const auto gone = std::find(rows_.begin(), rows_.end(), shown[1]);
+    ASSERT_NE(rows_.end(), gone);
+    SendMessageW(main_list, LVM_DELETEITEM, gone - rows_.begin(), 0);
+    SendMessageW(main_list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&LaterFirst));
+    std::vector<Row> main_rows = Rows(main_list);
 
     Select(filter_list, 0);
     Select(filter_list, 1);
@@ -451,7 +455,7 @@ TEST_F(LiveFilterTest, ClosingStopsARunningPassAtItsNextStep)
 
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
-    EXPECT_EQ(0, n_thread_count.load());
+    EXPECT_EQ(0, RunningFilterWorkers());
     EXPECT_FALSE(cs_filter);
     EXPECT_EQ(nullptr, pMainTable);
     EXPECT_EQ(before_close, InsertCounter::inserted) << "no row after the close";
@@ -466,13 +470,13 @@ TEST_F(LiveFilterTest, ClosingLetsWorkersWaitingForTheLockGiveUp)
 
     Type(L"*ab");
     const ULONGLONG guard = GetTickCount64() + kHangGuardMs;
-    while (n_last_thread_id < 3 && GetTickCount64() < guard)
+    while (NewestFilterTicket() < 3 && GetTickCount64() < guard)
         Sleep(1);
     SendMessageW(dlg_, WM_CLOSE, 0, 0);
 
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
-    EXPECT_EQ(0, n_thread_count.load());
+    EXPECT_EQ(0, RunningFilterWorkers());
     EXPECT_FALSE(cs_filter);
     EXPECT_EQ(0, InsertCounter::inserted);
     EXPECT_LE(LeaveLines(capture).size(), 1u) << "only a worker that passed the door writes a line";

@@ -3,6 +3,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 #include "main_dialog.h"
+#include "main_table.h"
 #include "pump.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
@@ -169,7 +170,7 @@ TEST_F(MainDialogTest, StartsWithVersionIconAndMatchAliasChecked)
     EXPECT_NE(0, SendMessageW(dlg_, WM_GETICON, ICON_SMALL, 0));
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
-    EXPECT_EQ(dlg_, hMainDlg);
+    EXPECT_EQ(dlg_, WorkersDialog());
     EXPECT_EQ(0, bModified.load());
     EXPECT_EQ(L"Status...", Text(IDC_STATUS));
     EXPECT_EQ(L"0", Text(IDC_COUNT));
@@ -181,8 +182,8 @@ TEST_F(MainDialogTest, ListsCarryTheReplacedClassProcedure)
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(ListClassProc), GetWindowLongPtrW(list, GWLP_WNDPROC));
     SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(37, 21));
     SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(37, 21));
-    EXPECT_EQ(37u, ptLastClick.x);
-    EXPECT_EQ(21u, ptLastClick.y);
+    EXPECT_EQ(37u, LastListClick().x);
+    EXPECT_EQ(21u, LastListClick().y);
 }
 
 TEST_F(MainDialogTest, RadioButtonsSwitchAndGiveTheFilterBoxTheFocus)
@@ -197,6 +198,21 @@ TEST_F(MainDialogTest, RadioButtonsSwitchAndGiveTheFilterBoxTheFocus)
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
     EXPECT_EQ(Item(IDC_FILTER), GetFocus());
+}
+
+// A filter row as the filter makes it: carrying the identity of its main row.
+void AppendCopy(HWND filter_list, Row row, RowId id)
+{
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = static_cast<int>(SendMessageW(filter_list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = row.alias.data();
+    item.lParam = id;
+    item.iItem = static_cast<int>(SendMessageW(filter_list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    item.mask = LVIF_TEXT;
+    item.iSubItem = 2;
+    item.pszText = row.path.data();
+    SendMessageW(filter_list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 TEST_F(MainDialogTest, ClearInTheFullViewEmptiesTheMainList)
@@ -223,7 +239,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewRemovesExactlyTheShownRows)
         AppendRow(main_list, all.back());
     }
     for (int i : {2, 5, 9})
-        AppendRow(filter_list, all[i]);
+        AppendCopy(filter_list, all[i], IdOfRow(main_list, i));
     ShowWindow(main_list, SW_HIDE);
     ShowWindow(filter_list, SW_SHOW);
     SetDlgItemInt(dlg_, IDC_COUNT, 10, FALSE);
@@ -247,10 +263,11 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewSkipsRowsNoLongerInTheMainList)
 {
     HWND main_list = Item(IDC_MAIN_LIST);
     HWND filter_list = Item(IDC_FILTER_LIST);
-    for (const wchar_t* alias : {L"a", L"b", L"c", L"d"})
+    for (const wchar_t* alias : {L"a", L"b", L"c", L"d", L"gone"})
         AppendRow(main_list, {alias, L"", L""});
-    for (const wchar_t* alias : {L"b", L"gone", L"d"})
-        AppendRow(filter_list, {alias, L"", L""});
+    for (int row : {1, 4, 3})
+        AppendCopy(filter_list, {Cell(main_list, row, 0), L"", L""}, IdOfRow(main_list, row));
+    SendMessageW(main_list, LVM_DELETEITEM, 4, 0);
     ShowWindow(main_list, SW_HIDE);
     ShowWindow(filter_list, SW_SHOW);
 

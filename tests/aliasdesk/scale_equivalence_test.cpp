@@ -1,7 +1,7 @@
 // The shortcuts that keep large tables fast must answer exactly as the list
 // control itself: the alias index against LVM_FINDITEMW, and rows appended
 // together against rows written one message at a time.
-#include "alias_index.h"
+#include "main_table.h"
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"

@@ -58,8 +58,7 @@ bool WriteTable(const std::wstring& dir, const std::wstring& prefix, int rows)
 
 bool NoSaveLeftovers(const std::wstring& dir)
 {
-    return Missing(dir + L"\\config.ini.commit") && Missing(dir + L"\\config.ini.saving") &&
-        Missing(dir + L"\\history.dat.saving");
+    return Missing(dir + L"\\config.cmt") && Missing(dir + L"\\config.new") && Missing(dir + L"\\history.new");
 }
 
 bool MakePrograms(const std::wstring& folder, const std::wstring& name, int count)

@@ -1,0 +1,438 @@
+// Workers held between two of their steps while the user acts on the table:
+// what they leave matches the table as it stands. And the filtered view
+// acting on exactly the main row each filter row was copied from.
+#include "app_state.h"
+#include "cell_edit.h"
+#include "dialog_fixture.h"
+#include "list_input.h"
+#include "list_notify.h"
+#include "main_table.h"
+#include "platform.h"
+#include "profile_codec.h"
+#include "pump.h"
+#include "store_files.h"
+#include "aliasdesk_ids.h"
+#include "wide_text.h"
+#include "workers.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::wstring Lower(std::wstring text)
+{
+    LowerAsciiInPlace(text.data());
+    return text;
+}
+
+std::vector<Row> Lowered(std::vector<Row> rows)
+{
+    for (Row& row : rows)
+        row = {Lower(row.alias), Lower(row.parameter), Lower(row.path)};
+    return rows;
+}
+
+std::vector<Row> Sorted(std::vector<Row> rows)
+{
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.path < b.path; });
+    return rows;
+}
+
+// Counts the steps workers run on the dialog thread and runs the test's
+// action right after a given one, while the worker waits for its answer:
+// the action lands exactly between two of the worker's steps.
+WNDPROC kept_dialog_proc;
+int steps_left;
+std::function<void()> between_steps;
+
+LRESULT CALLBACK CountingDialogProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CallWindowProcW(kept_dialog_proc, dlg, message, wParam, lParam);
+    if (message == WM_RUN_ON_DIALOG && between_steps && --steps_left == 0)
+        std::exchange(between_steps, nullptr)();
+    return result;
+}
+
+enum class Action { Sort, Edit, Remove, DeleteKey, Clear, Reload };
+const Action kActions[] = {Action::Sort,      Action::Edit,  Action::Remove,
+                           Action::DeleteKey, Action::Clear, Action::Reload};
+
+const char* NameOf(Action action)
+{
+    const char* names[] = {"sort", "edit", "Remove", "Delete key", "Clear", "Reload"};
+    return names[static_cast<int>(action)];
+}
+
+class TableIntegrityTest : public MainDialogTest {
+protected:
+    void SetUp() override
+    {
+        MainDialogTest::SetUp();
+        kept_dialog_proc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingDialogProc)));
+        ResetSortDirection(); // the direction lives as long as the process
+    }
+
+    HWND Main() const { return Item(IDC_MAIN_LIST); }
+    HWND Filter() const { return Item(IDC_FILTER_LIST); }
+    int Count(HWND list) const { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+    // Rows whose aliases sort on both sides of "m", so that a sort moves rows
+    // appended at the end into the middle.
+    static void Append(const std::wstring& prefix, int count)
+    {
+        std::vector<std::wstring> aliases;
+        for (int i = 0; i < count; ++i)
+            aliases.push_back((i % 2 ? L"z" : L"a") + prefix + std::to_wstring(i));
+        std::vector<std::wstring> paths;
+        for (const std::wstring& alias : aliases)
+            paths.push_back(L"c:\\" + alias + L".exe");
+        std::vector<AliasRow> rows;
+        for (size_t i = 0; i < aliases.size(); ++i)
+            rows.push_back({aliases[i].c_str(), paths[i].c_str(), L""});
+        AddAliasRows(rows.data(), rows.size());
+    }
+
+    // The action runs once the next worker has run this many steps.
+    static void AfterSteps(int steps, std::function<void()> action)
+    {
+        steps_left = steps;
+        between_steps = std::move(action);
+    }
+
+    void TearDown() override
+    {
+        EXPECT_FALSE(between_steps) << "the worker ran fewer steps than the test meant to hold it at";
+        between_steps = nullptr;
+        MainDialogTest::TearDown();
+    }
+
+    void Notify(HWND list, NMHDR* header)
+    {
+        header->hwndFrom = list;
+        header->idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+        SendMessageW(dlg_, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
+    }
+
+    // Edits a cell the way the list does it, without input that would have to be pumped.
+    void EditCell(HWND list, int row, int column, const wchar_t* text)
+    {
+        const RECT cell = CellRectOf(list, row, column);
+        SetLastListClick({static_cast<DWORD>(cell.left + 4), static_cast<DWORD>(cell.top + 2)});
+        HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, row, 0));
+        ASSERT_NE(nullptr, edit);
+        SetWindowTextW(edit, text);
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+    }
+
+    static RECT CellRectOf(HWND list, int row, int column)
+    {
+        RECT cell{};
+        cell.top = column;
+        cell.left = LVIR_LABEL;
+        SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+        return cell;
+    }
+
+    // The action on whichever list is shown, as the user would take it.
+    void Act(Action action)
+    {
+        HWND shown = IsMainListShown(dlg_) ? Main() : Filter();
+        switch (action) {
+        case Action::Sort: {
+            NMLISTVIEW click{};
+            click.hdr.code = LVN_COLUMNCLICK;
+            Notify(shown, &click.hdr);
+            return;
+        }
+        case Action::Edit:
+            EditCell(Main(), 0, 2, L"c:\\edited.exe");
+            return;
+        case Action::Remove:
+            Select(shown, 0);
+            Click(IDC_REMOVE);
+            return;
+        case Action::DeleteKey: {
+            Select(shown, 0);
+            NMLVKEYDOWN key{};
+            key.hdr.code = LVN_KEYDOWN;
+            key.wVKey = VK_DELETE;
+            Notify(shown, &key.hdr);
+            return;
+        }
+        case Action::Clear:
+            Click(IDC_CLEAR);
+            return;
+        case Action::Reload:
+            Click(IDC_RELOAD);
+            return;
+        }
+    }
+
+    // The rows the store holds, in its order.
+    std::vector<Row> StoredRows()
+    {
+        std::string bytes;
+        ReadFileBytes(dir_.path() + L"\\history.dat", &bytes);
+        std::wstring units(bytes.size() / 2, L'\0');
+        std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(units.size() * 2),
+                  reinterpret_cast<char*>(units.data()));
+        // Read as the loader reads it: the profile functions read the whole file per key.
+        const ConfigIndex config = ReadConfigIndex((dir_.path() + L"\\config.ini").c_str());
+        std::vector<Row> rows;
+        for (size_t at = 0; at < units.size();) {
+            const std::wstring alias = units.c_str() + at;
+            at += alias.size() + 1;
+            wchar_t path[1024] = {}, parameter[1024] = {};
+            ReadConfigString(config, alias.c_str(), L"path", path, 1024);
+            ReadConfigString(config, alias.c_str(), L"parameter", parameter, 1024);
+            rows.push_back({alias, parameter, path});
+        }
+        return rows;
+    }
+
+    void Save()
+    {
+        MarkModified();
+        Click(IDC_APPLY);
+        Settle();
+    }
+};
+
+// A save held between two chunks of its snapshot writes the table as it
+// stands, and is done with it: nothing is left unsaved.
+TEST_F(TableIntegrityTest, ASaveHeldMidSnapshotWritesTheTableAsItStands)
+{
+    for (Action action : kActions) {
+        SCOPED_TRACE(NameOf(action));
+        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+        Append(L"row", 10000); // three chunks of the snapshot
+        MarkModified();
+        AfterSteps(2, [&] { Act(action); });
+        Click(IDC_APPLY);
+        Settle();
+        const std::vector<Row> table = Rows(Main());
+        EXPECT_EQ(Lowered(table), StoredRows());
+        EXPECT_EQ(0, bModified.load());
+    }
+}
+
+// Rows a scan appends between two chunks of the snapshot are saved with the
+// rest: OK during a scan saves the table as it stands.
+TEST_F(TableIntegrityTest, ASaveTakesTheRowsAScanAppendsMeanwhile)
+{
+    Append(L"row", 10000);
+    MarkModified();
+    AfterSteps(2, [&] { Append(L"m-scan", 50); });
+    Click(IDC_APPLY);
+    Settle();
+    EXPECT_EQ(10050u, StoredRows().size());
+    EXPECT_EQ(Lowered(Rows(Main())), StoredRows());
+}
+
+// Reload held between two slices of its emptying, while a scan appends: the
+// rows Reload found all go, whatever moved them, and the scan's rows stay.
+TEST_F(TableIntegrityTest, AReloadHeldMidEmptyingTakesExactlyTheRowsItFound)
+{
+    Append(L"stored", 3);
+    Save();
+    const std::vector<Row> stored = StoredRows();
+    for (Action action : kActions) {
+        SCOPED_TRACE(NameOf(action));
+        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+        Append(L"old", 20000);
+        std::vector<Row> expected;
+        AfterSteps(1, [&] {
+            AddAliasRow(L"m-scan0", L"c:\\m-scan0.exe", nullptr); // as a scan still running would
+            AddAliasRow(L"m-scan1", L"c:\\m-scan1.exe", nullptr);
+            Act(action);
+            for (const Row& row : Rows(Main())) {
+                if (row.alias.starts_with(L"m-scan"))
+                    expected.push_back(row);
+            }
+        });
+        Click(IDC_RELOAD);
+        Settle();
+        expected.insert(expected.end(), stored.begin(), stored.end());
+        EXPECT_EQ(expected, Rows(Main()));
+    }
+}
+
+// A filter pass held between two slices ends with exactly the matching main
+// rows, in the main list's order, each carrying its main row's identity.
+TEST_F(TableIntegrityTest, AFilterPassHeldMidwayListsTheTableAsItStands)
+{
+    for (Action action : kActions) {
+        SCOPED_TRACE(NameOf(action));
+        SetDlgItemTextW(dlg_, IDC_FILTER, L"");
+        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+        Append(L"row", 20000);
+        SetDlgItemTextW(dlg_, IDC_FILTER, L"*");
+        AfterSteps(2, [&] { Act(action); }); // the filter list emptied, the first slice listed
+        SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
+        Settle();
+        if (action == Action::Reload) {
+            SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1); // Reload emptied the box; the next character filters
+            Settle();
+        }
+        const std::vector<Row> main_rows = Rows(Main());
+        ASSERT_EQ(main_rows, Rows(Filter()));
+        for (int row = 0; row < Count(Filter()); row += 997)
+            EXPECT_EQ(IdOfRow(Main(), row), IdOfRow(Filter(), row)) << row;
+    }
+}
+
+// A scan held between two batches: the rows the action left stay as they
+// are, and every program not listed yet is listed once after them.
+TEST_F(TableIntegrityTest, AScanHeldBetweenBatchesListsEveryProgramOnce)
+{
+    const std::wstring folder = dir_.path() + L"\\progs";
+    ASSERT_TRUE(MakeDirs(folder));
+    std::vector<std::wstring> programs;
+    for (int i = 0; i < 300; ++i) {
+        programs.push_back(Lower(folder + L"\\p" + std::to_wstring(i) + L".exe"));
+        ASSERT_TRUE(WriteFileBytes(programs.back(), "MZ"));
+    }
+    for (Action action : kActions) {
+        SCOPED_TRACE(NameOf(action));
+        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+        szScanFolder[0] = L'\0';
+        Append(L"base", 4);
+        std::vector<Row> before, expected;
+        AfterSteps(1, [&] { // the first batch
+            before = Rows(Main());
+            Act(action);
+            if (action != Action::Reload)
+                expected = Rows(Main());
+        });
+        SetDlgItemTextW(dlg_, IDC_PATH, folder.c_str());
+        Click(IDC_ADD);
+        Settle();
+        const size_t kept = expected.size();
+        for (const std::wstring& path : programs) {
+            const bool listed =
+                std::any_of(before.begin(), before.end(), [&](const Row& row) { return row.path == path; });
+            if (!listed)
+                expected.push_back({path.substr(folder.size() + 1, path.size() - folder.size() - 5), L"", path});
+        }
+        const std::vector<Row> rows = Rows(Main());
+        ASSERT_GE(rows.size(), kept);
+        if (action != Action::Reload) {
+            EXPECT_EQ(std::vector<Row>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(kept)),
+                      std::vector<Row>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept)));
+        }
+        EXPECT_EQ(Sorted(expected), Sorted(rows));
+    }
+}
+
+// Duplicate aliases are a normal state: a filter row stands for exactly the
+// main row it was copied from, never for the first one with its alias.
+TEST_F(TableIntegrityTest, TheFilteredViewActsOnTheMainRowEachRowWasCopiedFrom)
+{
+    const std::vector<Row> rows = {{L"tool", L"", L"c:\\a\\tool.exe"},
+                                   {L"other", L"", L"c:\\other.exe"},
+                                   {L"tool", L"", L"c:\\b\\tool.exe"},
+                                   {L"tool", L"", L"c:\\c\\tool.exe"}};
+    std::vector<Row> without_b = rows;
+    without_b.erase(without_b.begin() + 2);
+    std::vector<Row> edited_b = rows;
+    edited_b[2].parameter = L"/x";
+    struct Case {
+        Action action;
+        std::vector<Row> expected;
+    };
+    const Case cases[] = {{Action::Remove, without_b},
+                          {Action::DeleteKey, without_b},
+                          {Action::Clear, without_b},
+                          {Action::Edit, edited_b}};
+    Click(IDC_MATCH_PATH);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(NameOf(c.action));
+        SetDlgItemTextW(dlg_, IDC_FILTER, L"");
+        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+        for (const Row& row : rows)
+            AppendRow(Main(), row);
+        TypeAndSettle(Item(IDC_FILTER), L"c:\\b");
+        ASSERT_EQ(std::vector<Row>{rows[2]}, Rows(Filter()));
+        if (c.action == Action::Edit)
+            EditCell(Filter(), 0, 1, L"/x");
+        else
+            Act(c.action);
+        EXPECT_EQ(c.expected, Rows(Main()));
+        // Once its main row is gone, the filter row stands for nothing.
+        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+        for (const Row& row : rows)
+            AppendRow(Main(), row);
+        const std::vector<Row> refilled = Rows(Main());
+        if (Count(Filter()) > 0) {
+            Act(Action::Remove);
+            EXPECT_EQ(refilled, Rows(Main()));
+        }
+    }
+}
+
+// A program found at the top of a tree shows, with its count, while the walk
+// goes on through a long stretch of folders without another program.
+TEST_F(TableIntegrityTest, AProgramOfASparseTreeShowsWhileTheWalkGoesOn)
+{
+    const std::wstring folder = dir_.path() + L"\\sparse";
+    ASSERT_TRUE(MakeDirs(folder));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\first.exe", "MZ"));
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(CreateDirectoryW((folder + L"\\d" + std::to_wstring(i)).c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\d999\\last.exe", "MZ"));
+
+    SetDlgItemTextW(dlg_, IDC_PATH, folder.c_str());
+    Click(IDC_ADD);
+    ASSERT_TRUE(PumpUntil([&] { return Count(Main()) > 0 || IsWindowEnabled(Item(IDC_ADD)); }));
+    EXPECT_EQ(1, Count(Main()));
+    EXPECT_EQ(L"1", Text(IDC_COUNT));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_ADD))) << "the walk still runs";
+    EXPECT_EQ(L"Processing...", Text(IDC_STATUS));
+    Settle();
+    EXPECT_EQ(2, Count(Main()));
+    EXPECT_EQ(L"2", Text(IDC_COUNT));
+}
+
+// OK, Apply and Reload go off the moment a load starts, so that no click on
+// them is lost while it runs, and come back when it ends.
+TEST_F(TableIntegrityTest, ALoadDisablesTheStoreButtonsAtOnce)
+{
+    Append(L"stored", 3);
+    Save();
+    Click(IDC_RELOAD);
+    for (int id : {IDC_OK, IDC_APPLY, IDC_RELOAD})
+        EXPECT_FALSE(IsWindowEnabled(Item(id))) << id;
+    Settle();
+    for (int id : {IDC_OK, IDC_APPLY, IDC_RELOAD})
+        EXPECT_TRUE(IsWindowEnabled(Item(id))) << id;
+}
+
+// Every folder in which config.ini fits holds the names a save writes first.
+TEST(SaveNamesTest, FitWhereverTheStoreFits)
+{
+    for (size_t length = 240; length <= 252; ++length) {
+        SCOPED_TRACE(length);
+        const std::wstring folder = L"C:\\" + std::wstring(length - 4, L'f') + L"\\"; // length characters
+        ASSERT_EQ(length, folder.size());
+        const bool fits = folder.size() + wcslen(L"config.ini") < MAX_PATH;
+        ASSERT_EQ(fits ? 1 : 0, BuildConfigPath(folder.c_str()));
+        if (!fits)
+            continue;
+        EXPECT_LT(SavingPath(szConfigPath).size(), static_cast<size_t>(MAX_PATH));
+        EXPECT_LT(CommitMarkPath(szConfigPath).size(), static_cast<size_t>(MAX_PATH));
+        EXPECT_LE(SavingPath(kHistoryFile).size(), wcslen(kHistoryFile)) << "no longer than history.dat itself";
+        EXPECT_EQ(folder, SavingPath(szConfigPath).substr(0, folder.size())) << "beside config.ini";
+    }
+    EXPECT_EQ(L"d:\\x.y\\config.new", SavingPath(L"d:\\x.y\\config.ini"));
+    EXPECT_EQ(L"d:\\x.y\\config.cmt", CommitMarkPath(L"d:\\x.y\\config.ini"));
+    EXPECT_EQ(L"history.new", SavingPath(L"history.dat"));
+}
+
+} // namespace
