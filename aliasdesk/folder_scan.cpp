@@ -13,6 +13,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwchar>
 #include <deque>
 #include <memory>
@@ -104,6 +105,7 @@ struct FoundQueue {
     std::mutex lock;
     std::deque<std::pair<std::wstring, std::wstring>> files; // (directory, name), in walk order
     size_t limit = kFirstBatchFiles; // the walker's side only
+    size_t found = 0; // the walker's side only
 };
 
 FoundQueue found;
@@ -160,6 +162,7 @@ int QueueFoundFile(wchar_t* directory, wchar_t* file_name)
         std::lock_guard<std::mutex> guard(found.lock);
         found.files.emplace_back(directory, file_name);
         queued = found.files.size();
+        ++found.found;
     }
     if (queued >= found.limit) {
         ListQueued();
@@ -168,8 +171,12 @@ int QueueFoundFile(wchar_t* directory, wchar_t* file_name)
     return 1;
 }
 
+std::atomic<ScanEntryHook> scan_entry_hook{nullptr};
+
 bool ScanStopRequested()
 {
+    if (const ScanEntryHook hook = scan_entry_hook.load())
+        hook(found.found);
     return WorkerStopRequested();
 }
 
@@ -200,6 +207,11 @@ int OnFoundFile(wchar_t* directory, wchar_t* file_name)
     return listed;
 }
 
+void SetScanEntryHook(ScanEntryHook hook)
+{
+    scan_entry_hook = hook;
+}
+
 unsigned __stdcall ScanWorker(void* param)
 {
     std::unique_ptr<ScanArgs> args(static_cast<ScanArgs*>(param));
@@ -210,6 +222,7 @@ unsigned __stdcall ScanWorker(void* param)
         std::lock_guard<std::mutex> guard(found.lock);
         found.files.clear(); // what a stopped scan left
         found.limit = kFirstBatchFiles;
+        found.found = 0;
     }
     if (HWND list = MainList())
         SelectRow(list, 0);

@@ -19,3 +19,9 @@ int OnFoundFile(wchar_t* directory, wchar_t* file_name);
 // Add: starts a scan of the folder in the path box unless it is empty or the
 // folder scanned last.
 void StartScan(HWND dlg);
+
+// For tests: a function the walker calls before each entry it looks at, with
+// the number of programs it has found so far, so that a test can hold the
+// walk where it chooses. Null (the default): none.
+using ScanEntryHook = void (*)(size_t found);
+void SetScanEntryHook(ScanEntryHook hook);

@@ -4,6 +4,8 @@
 #include "app_state.h"
 #include "cell_edit.h"
 #include "dialog_fixture.h"
+#include "folder_scan.h"
+#include "handles.h"
 #include "list_input.h"
 #include "list_notify.h"
 #include "main_table.h"
@@ -18,6 +20,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <utility>
@@ -379,22 +382,44 @@ TEST_F(TableIntegrityTest, TheFilteredViewActsOnTheMainRowEachRowWasCopiedFrom)
 
 // A program found at the top of a tree shows, with its count, while the walk
 // goes on through a long stretch of folders without another program.
+// The walk is held at the first entry it looks at after its first program.
+HANDLE walk_release;
+std::atomic<bool> walk_held;
+
+void HoldWalkAfterFirstProgram(size_t found)
+{
+    if (found == 1 && !walk_held.exchange(true))
+        WaitForSingleObject(walk_release, kHangGuardMs);
+}
+
 TEST_F(TableIntegrityTest, AProgramOfASparseTreeShowsWhileTheWalkGoesOn)
 {
     const std::wstring folder = dir_.path() + L"\\sparse";
     ASSERT_TRUE(MakeDirs(folder));
     ASSERT_TRUE(WriteFileBytes(folder + L"\\first.exe", "MZ"));
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 100; ++i)
         ASSERT_TRUE(CreateDirectoryW((folder + L"\\d" + std::to_wstring(i)).c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(folder + L"\\d999\\last.exe", "MZ"));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\d99\\last.exe", "MZ"));
+    UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    walk_release = release.get();
+    walk_held = false;
+    SetScanEntryHook(&HoldWalkAfterFirstProgram);
+    struct Unhook {
+        ~Unhook()
+        {
+            SetEvent(walk_release);
+            SetScanEntryHook(nullptr);
+        }
+    } unhook;
 
     SetDlgItemTextW(dlg_, IDC_PATH, folder.c_str());
     Click(IDC_ADD);
-    ASSERT_TRUE(PumpUntil([&] { return Count(Main()) > 0 || IsWindowEnabled(Item(IDC_ADD)); }));
-    EXPECT_EQ(1, Count(Main()));
+    ASSERT_TRUE(PumpUntil([&] { return Count(Main()) > 0; })) << "the program found first never showed";
+    EXPECT_TRUE(walk_held) << "the walk is held";
     EXPECT_EQ(L"1", Text(IDC_COUNT));
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_ADD))) << "the walk still runs";
     EXPECT_EQ(L"Processing...", Text(IDC_STATUS));
+    SetEvent(walk_release);
     Settle();
     EXPECT_EQ(2, Count(Main()));
     EXPECT_EQ(L"2", Text(IDC_COUNT));
