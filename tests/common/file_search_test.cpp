@@ -1,5 +1,6 @@
 #include "file_search.h"
 
+#include "ascii_text.h"
 #include "platform.h"
 #include "temp_dir.h"
 
@@ -203,7 +204,7 @@ TEST(SearchFiles, ExtensionPatternsMatchWhatTheSystemMatches)
             Touch(top / (std::wstring(folder) + name));
     }
     for (const wchar_t* pattern : {L"*.exe", L"*.EXE", L"*.txt", L"*.ex", L"*.e", L"*.exe1"}) {
-        SCOPED_TRACE(testing::Message() << "pattern " << std::string(pattern, pattern + wcslen(pattern)));
+        SCOPED_TRACE(testing::Message() << "pattern " << NarrowAscii(pattern));
         std::vector<Call> expected;
         ReferenceWalk(top.path(), pattern, &expected);
         EXPECT_FALSE(expected.empty());
