@@ -126,7 +126,9 @@ TEST(SearchFiles, SkipsFoldersWhosePathsDoNotFit)
 TEST(SearchFiles, ADirectoryLinkBackUpTheTreeIsNotFollowedRoundAndRound)
 {
     // loop\top.exe, loop\sub\inner.exe, loop\sub\back -> loop, loop\sub\self -> loop\sub
-    const std::wstring loop = FixturesDir() + L"\\loop";
+    const std::wstring loop = FixtureFolder(L"loop");
+    if (loop.empty())
+        GTEST_SKIP() << "no fixture folder loop (tools/make-test-fixtures.sh makes it on Unix hosts)";
     const auto found = Search(loop);
     const std::vector<Call> expected{{loop, L"top.exe"}, {loop + L"\\sub", L"inner.exe"}};
     EXPECT_EQ(expected, found);
