@@ -239,6 +239,6 @@ TEST_P(ClosingAtAnyMoment, ByOk)
 
 INSTANTIATE_TEST_SUITE_P(Activities, ClosingAtAnyMoment,
                          ::testing::Values(Activity::Scan, Activity::Load, Activity::Save, Activity::Filter),
-                         [](const ::testing::TestParamInfo<Activity>& info) { return std::string(Name(info.param)); });
+                         [](const ::testing::TestParamInfo<Activity>& p) { return std::string(Name(p.param)); });
 
 } // namespace
