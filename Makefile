@@ -26,6 +26,7 @@ build: configure
 # Every run gets a new Wine prefix, display and wineserver, stopped afterwards;
 # then the native sanitizer run.
 test: build
+	tools/msvc-check.sh $(BUILD)
 	rm -rf $(BUILD)/wine-test
 	$(WINENV) $(BUILD)/wine-test ctest --preset $(PRESET)
 	$(MAKE) --no-print-directory native-test

@@ -17,6 +17,7 @@ declare -A needed=(
     [python3]=python3
     [rsvg-convert]=librsvg2-bin # ImageMagick's way to read the benchmark's SVG plot
     [g++]=g++
+    [clang++]=clang # tools/msvc-check.sh
 )
 packages=()
 for cmd in "${!needed[@]}"; do
