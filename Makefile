@@ -23,9 +23,11 @@ configure: $(BUILD)/CMakeCache.txt
 build: configure
 	$(CMAKE) --build --preset $(PRESET)
 
-# Every run gets a new Wine prefix, display and wineserver, stopped afterwards;
+# First a syntax-only pass for what Visual Studio would reject; then every
+# run gets a new Wine prefix, display and wineserver, stopped afterwards;
 # then the native sanitizer run.
 test: build
+	tools/msvc-check.sh $(BUILD)
 	rm -rf $(BUILD)/wine-test
 	$(WINENV) $(BUILD)/wine-test ctest --preset $(PRESET)
 	$(MAKE) --no-print-directory native-test

@@ -70,11 +70,12 @@ bool IsInvisible(wchar_t c)
 // Case pairs of Unicode that some mappings leave out (several lead into
 // ASCII: the Kelvin sign, long s, dotless and dotted i).
 constexpr std::pair<wchar_t, wchar_t> kSpecialCases[] = {
-    {0x212A, L'k'},  {0x212B, 0xE5},  {0x2126, 0x3C9},  {0x017F, L's'},  {0x0131, L'i'},  {0x0130, L'i'},
-    {0x1E9E, 0xDF},  {0x00B5, 0x3BC}, {0x00FF, 0x178},  {0x03C2, 0x3C3}, {0x1FBE, 0x3B9}, {0x0345, 0x3B9},
-    {0x03D0, 0x3B2}, {0x03D1, 0x3B8}, {0x03F4, 0x3B8},  {0x03D5, 0x3C6}, {0x03D6, 0x3C0}, {0x03F0, 0x3BA},
-    {0x03F1, 0x3C1}, {0x03F5, 0x3B5}, {0x1E9B, 0x1E61}, {0x1C80, 0x432}, {0x1C81, 0x434}, {0x1C82, 0x43E},
-    {0x1C83, 0x441}, {0x1C84, 0x442}, {0x1C85, 0x442},  {0x1C86, 0x44A}, {0x1C87, 0x463}, {0x1C88, 0xA64B},
+    {L'\x212A', L'k'},      {L'\x212B', L'\xE5'},  {L'\x2126', L'\x3C9'}, {L'\x017F', L's'},     {L'\x0131', L'i'},
+    {L'\x0130', L'i'},      {L'\x1E9E', L'\xDF'},  {L'\x00B5', L'\x3BC'}, {L'\x00FF', L'\x178'}, {L'\x03C2', L'\x3C3'},
+    {L'\x1FBE', L'\x3B9'},  {L'\x0345', L'\x3B9'}, {L'\x03D0', L'\x3B2'}, {L'\x03D1', L'\x3B8'}, {L'\x03F4', L'\x3B8'},
+    {L'\x03D5', L'\x3C6'},  {L'\x03D6', L'\x3C0'}, {L'\x03F0', L'\x3BA'}, {L'\x03F1', L'\x3C1'}, {L'\x03F5', L'\x3B5'},
+    {L'\x1E9B', L'\x1E61'}, {L'\x1C80', L'\x432'}, {L'\x1C81', L'\x434'}, {L'\x1C82', L'\x43E'}, {L'\x1C83', L'\x441'},
+    {L'\x1C84', L'\x442'},  {L'\x1C85', L'\x442'}, {L'\x1C86', L'\x44A'}, {L'\x1C87', L'\x463'}, {L'\x1C88', L'\xA64B'},
 };
 
 // Case classes of the UTF-16 code units: every unit is joined with each of its

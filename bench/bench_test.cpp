@@ -3,6 +3,7 @@
 // wrong expectation shows), and the report between the processes keeps what
 // was measured.
 #include "bench_data.h"
+#include "ascii_text.h"
 #include "bench_driver.h"
 #include "bench_report.h"
 #include "temp_dir.h"
@@ -87,7 +88,7 @@ TEST_F(BenchTree, RepeatsSomeNamesAcrossFolders_AndMatchesThePatternInATenth)
     for (const auto& [stem, copies] : census_.stems) {
         if (copies > 1) {
             ++repeated_names;
-            EXPECT_EQ(5, copies) << "the name " << std::string(stem.begin(), stem.end());
+            EXPECT_EQ(5, copies) << "the name " << NarrowAscii(stem);
         }
     }
     EXPECT_EQ(2, repeated_names); // ten folders, five sharing each name
@@ -225,7 +226,7 @@ TEST_F(BenchMeasures, EveryMeasureOfASmallSizeFinishesWithTheExpectedRows)
     const int expected[] = {30, 30, 30, 3, 30}; // by MeasureId
     for (const Measure& m : size.measures) {
         const std::wstring name = MeasureName(m.id);
-        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        SCOPED_TRACE(NarrowAscii(name));
         EXPECT_EQ(L"ok", m.status);
         EXPECT_EQ(expected[static_cast<int>(m.id)], m.rows);
         EXPECT_GE(m.seconds, 0);

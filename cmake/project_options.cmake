@@ -8,6 +8,9 @@ if(MSVC)
     add_compile_options(/utf-8 /permissive-)
     # Static runtime, like the MinGW build: the programs need nothing beside themselves.
     set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+    # A program's manifest is resource 1 of its .rc, as in the MinGW build; a
+    # second one from the linker would collide with it or replace it.
+    add_link_options(/MANIFEST:NO)
 else()
     # Self-contained executables: no MinGW runtime DLLs to ship or to copy into Wine.
     add_link_options(-static -static-libgcc -static-libstdc++)

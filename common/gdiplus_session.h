@@ -10,7 +10,15 @@ namespace Gdiplus {
 using std::max;
 using std::min;
 } // namespace Gdiplus
+// The SDK's GDI+ headers hide class members with parameters (C4458 under /W4).
+#ifdef _MSC_VER
+#pragma warning(push)
+#pragma warning(disable : 4458)
+#endif
 #include <gdiplus.h>
+#ifdef _MSC_VER
+#pragma warning(pop)
+#endif
 
 #include <memory>
 

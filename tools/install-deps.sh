@@ -16,6 +16,7 @@ declare -A needed=(
     [import]=imagemagick
     [/usr/bin/python3]=python3
     [g++]=g++
+    [clang++]=clang # tools/msvc-check.sh
 )
 packages=()
 for cmd in "${!needed[@]}"; do

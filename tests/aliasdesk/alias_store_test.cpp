@@ -1,5 +1,6 @@
 #include "alias_store.h"
 #include "app_state.h"
+#include "ascii_text.h"
 #include "debug_capture.h"
 #include "dialog_fixture.h"
 #include "main_table.h"
@@ -47,7 +48,7 @@ protected:
     std::string FileBytes(const std::wstring& path)
     {
         std::string bytes;
-        EXPECT_TRUE(ReadFileBytes(path, &bytes)) << "missing " << std::string(path.begin(), path.end());
+        EXPECT_TRUE(ReadFileBytes(path, &bytes)) << "missing " << NarrowAscii(path);
         return bytes;
     }
 

@@ -243,7 +243,10 @@ TEST_F(FolderScanTest, TheCountLabelFollowsEveryProgram)
 
 TEST_F(FolderScanTest, ALinkBackUpTheTreeIsScannedOnce)
 {
-    Scan(FixturesDir() + L"\\loop");
+    const std::wstring loop = FixtureFolder(L"loop");
+    if (loop.empty())
+        GTEST_SKIP() << "no fixture folder loop (tools/make-test-fixtures.sh makes it on Unix hosts)";
+    Scan(loop);
     const auto rows = MainRows();
     ASSERT_EQ(2u, rows.size());
     EXPECT_EQ(L"top", rows[0].alias);

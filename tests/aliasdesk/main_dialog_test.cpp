@@ -168,8 +168,8 @@ TEST_F(MainDialogTest, StartsWithVersionIconAndMatchAliasChecked)
 {
     EXPECT_EQ(L"2.2.0.24", Text(IDC_VERSION));
     EXPECT_NE(0, SendMessageW(dlg_, WM_GETICON, ICON_SMALL, 0));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
+    EXPECT_EQ(UINT{BST_CHECKED}, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
+    EXPECT_EQ(UINT{BST_UNCHECKED}, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
     EXPECT_EQ(dlg_, WorkersDialog());
     EXPECT_EQ(0, bModified.load());
     EXPECT_EQ(L"Status...", Text(IDC_STATUS));
@@ -189,14 +189,14 @@ TEST_F(MainDialogTest, ListsCarryTheReplacedClassProcedure)
 TEST_F(MainDialogTest, RadioButtonsSwitchAndGiveTheFilterBoxTheFocus)
 {
     Click(IDC_MATCH_PATH);
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
+    EXPECT_EQ(UINT{BST_CHECKED}, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
+    EXPECT_EQ(UINT{BST_UNCHECKED}, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
     EXPECT_EQ(Item(IDC_FILTER), GetFocus());
 
     SetFocus(Item(IDC_PATH));
     Click(IDC_MATCH_ALIAS);
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
+    EXPECT_EQ(UINT{BST_CHECKED}, IsDlgButtonChecked(dlg_, IDC_MATCH_ALIAS));
+    EXPECT_EQ(UINT{BST_UNCHECKED}, IsDlgButtonChecked(dlg_, IDC_MATCH_PATH));
     EXPECT_EQ(Item(IDC_FILTER), GetFocus());
 }
 

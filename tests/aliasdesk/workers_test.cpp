@@ -78,10 +78,10 @@ TEST_F(WorkersTest, PostedInputWaitsUntilTheWorkersHaveEnded)
     PostMessageW(window_, WM_APP + 2, 0, 0);
 
     StopWorkers();
-    EXPECT_TRUE(std::find(seen_.begin(), seen_.end(), WM_APP + 2) == seen_.end())
+    EXPECT_TRUE(std::find(seen_.begin(), seen_.end(), static_cast<UINT>(WM_APP + 2)) == seen_.end())
         << "a posted message must not be dispatched inside the close";
     PumpPending();
-    EXPECT_EQ(WM_APP + 2, seen_.back());
+    EXPECT_EQ(static_cast<UINT>(WM_APP + 2), seen_.back());
 }
 
 TEST_F(WorkersTest, WaitLetsWorkersFinishTheirWork)
@@ -90,7 +90,7 @@ TEST_F(WorkersTest, WaitLetsWorkersFinishTheirWork)
         ASSERT_TRUE(StartWorker(&ShortWorker, nullptr));
     WaitForWorkers();
     EXPECT_EQ(0, RunningWorkerCount());
-    EXPECT_EQ(60, std::count(seen_.begin(), seen_.end(), WM_APP + 1));
+    EXPECT_EQ(60, std::count(seen_.begin(), seen_.end(), static_cast<UINT>(WM_APP + 1)));
 }
 
 } // namespace

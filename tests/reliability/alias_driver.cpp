@@ -1,5 +1,6 @@
 #include "alias_driver.h"
 
+#include "ascii_text.h"
 #include "platform.h"
 #include "wide_text.h"
 
@@ -69,8 +70,8 @@ std::vector<std::wstring> ParseHistory(std::string bytes, std::wstring* fault)
 
 std::wstring ProfileSection::Value(const std::wstring& key) const
 {
-    for (const auto& [name, value] : values)
-        if (name == key)
+    for (const auto& [found, value] : values)
+        if (found == key)
             return value;
     return L"";
 }
@@ -99,8 +100,7 @@ std::vector<ProfileSection> ParseProfile(const std::string& bytes)
 
 void PrintTo(const AliasRow& row, std::ostream* os)
 {
-    auto narrow = [](const std::wstring& text) { return std::string(text.begin(), text.end()); };
-    *os << "{" << narrow(row.alias) << ", " << narrow(row.parameter) << ", " << narrow(row.path) << "}";
+    *os << "{" << NarrowAscii(row.alias) << ", " << NarrowAscii(row.parameter) << ", " << NarrowAscii(row.path) << "}";
 }
 
 std::vector<AliasRow> SavedForm(const std::vector<AliasRow>& table)

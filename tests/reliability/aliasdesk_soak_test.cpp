@@ -2,6 +2,7 @@
 // remove, Apply and Reload, checked against a model of the table the driver
 // keeps itself; what the process holds must not grow with the cycles.
 #include "alias_driver.h"
+#include "ascii_text.h"
 #include "process_usage.h"
 #include "run_length.h"
 #include "wide_text.h"
@@ -112,7 +113,7 @@ void AliasdeskSoak::Cycle(int cycle)
     desk_->Click(kApply);
     ASSERT_TRUE(desk_->WaitIdle());
     const StoredPair stored = ReadStorePair(dir_);
-    ASSERT_TRUE(stored.whole) << std::string(stored.fault.begin(), stored.fault.end());
+    ASSERT_TRUE(stored.whole) << NarrowAscii(stored.fault);
     ASSERT_EQ(SavedForm(model_.rows), stored.rows);
 
     desk_->MarkStatus();
@@ -147,7 +148,7 @@ TEST_F(AliasdeskSoak, CyclesKeepTheTableTheFilesAndTheResources)
     desk_->Click(kOk);
     EXPECT_EQ(0u, desk_->program().WaitForExit());
     const StoredPair stored = ReadStorePair(dir_);
-    ASSERT_TRUE(stored.whole) << std::string(stored.fault.begin(), stored.fault.end());
+    ASSERT_TRUE(stored.whole) << NarrowAscii(stored.fault);
     EXPECT_EQ(SavedForm(model_.rows), stored.rows);
     EXPECT_EQ(std::vector<std::wstring>{},
               UnexpectedFiles(dir_, {L"aliasdesk.exe", L"config.ini", L"history.dat", L"Programs"}));

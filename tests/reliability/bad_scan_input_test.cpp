@@ -129,7 +129,9 @@ TEST_F(BadScanInput, NamesAsLongAsAllowedAndPathsBeyondTheLimit)
 TEST_F(BadScanInput, AFolderThatCannotBeListedIsPassedOver)
 {
     // unreadable\open.exe, unreadable\closed\hidden.exe with closed not listable.
-    const std::wstring top = FixturesDir() + L"\\unreadable";
+    const std::wstring top = FixtureFolder(L"unreadable");
+    if (top.empty())
+        GTEST_SKIP() << "no fixture folder unreadable (tools/make-test-fixtures.sh makes it on Unix hosts)";
     WIN32_FIND_DATAW found{};
     HANDLE probe = FindFirstFileW((top + L"\\closed\\*").c_str(), &found);
     const bool listable = probe != INVALID_HANDLE_VALUE;

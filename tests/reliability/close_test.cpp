@@ -3,6 +3,7 @@
 // must end within seconds, and leave a whole pair of files holding either
 // the table before or the table saved.
 #include "alias_driver.h"
+#include "ascii_text.h"
 #include "run_length.h"
 #include "wide_text.h"
 
@@ -199,7 +200,7 @@ protected:
             ASSERT_EQ(0u, desk.program().WaitForExit(kCloseGuardMs)) << "the program did not end";
 
             const StoredPair stored = ReadStorePair(dir_);
-            ASSERT_TRUE(stored.whole) << std::string(stored.fault.begin(), stored.fault.end());
+            ASSERT_TRUE(stored.whole) << NarrowAscii(stored.fault);
             EXPECT_TRUE(Acceptable(stored.rows, closing)) << stored.rows.size() << " rows stored";
             EXPECT_EQ(std::vector<std::wstring>{},
                       UnexpectedFiles(dir_, {L"aliasdesk.exe", L"config.ini", L"history.dat"}));
@@ -238,6 +239,6 @@ TEST_P(ClosingAtAnyMoment, ByOk)
 
 INSTANTIATE_TEST_SUITE_P(Activities, ClosingAtAnyMoment,
                          ::testing::Values(Activity::Scan, Activity::Load, Activity::Save, Activity::Filter),
-                         [](const ::testing::TestParamInfo<Activity>& info) { return std::string(Name(info.param)); });
+                         [](const ::testing::TestParamInfo<Activity>& p) { return std::string(Name(p.param)); });
 
 } // namespace

@@ -76,12 +76,12 @@ protected:
     void SetUp() override
     {
         const std::wstring program_dir = ProgramDir();
-        const std::wstring small = program_dir.substr(0, program_dir.rfind(L'\\')) + L"\\smalldisk";
+        const std::wstring disk = program_dir.substr(0, program_dir.rfind(L'\\')) + L"\\smalldisk";
         ULARGE_INTEGER total{};
-        if (!GetDiskFreeSpaceExW(small.c_str(), nullptr, &total, nullptr) || total.QuadPart > kSmallDiskMost)
+        if (!GetDiskFreeSpaceExW(disk.c_str(), nullptr, &total, nullptr) || total.QuadPart > kSmallDiskMost)
             GTEST_SKIP() << "no size-limited folder (tools/small-disk.sh could not mount one here)";
         MainDialogTest::SetUp();
-        store_ = small + L"\\store";
+        store_ = disk + L"\\store";
         ASSERT_TRUE(MakeDirs(store_));
         ASSERT_TRUE(SetCurrentDirectoryW(store_.c_str()));
         ASSERT_EQ(1, BuildConfigPath((store_ + L"\\").c_str()));

@@ -2,6 +2,7 @@
 // transparency and Apply; settings.ini must hold each cycle's values and
 // what the process holds must not grow with the cycles.
 #include "alias_driver.h"
+#include "ascii_text.h"
 #include "platform.h"
 #include "process_usage.h"
 #include "remote_process.h"
@@ -26,9 +27,8 @@ struct Settings {
 
 void PrintTo(const Settings& s, std::ostream* os)
 {
-    auto narrow = [](const std::wstring& text) { return std::string(text.begin(), text.end()); };
-    *os << "{" << narrow(s.popup_mod) << ", " << narrow(s.popup_vk) << ", " << narrow(s.filepath) << ", "
-        << narrow(s.color) << ", " << narrow(s.alpha) << "}";
+    *os << "{" << NarrowAscii(s.popup_mod) << ", " << NarrowAscii(s.popup_vk) << ", " << NarrowAscii(s.filepath)
+        << ", " << NarrowAscii(s.color) << ", " << NarrowAscii(s.alpha) << "}";
 }
 
 struct Target {

@@ -20,3 +20,12 @@ std::wstring FixturesDir()
     std::wstring dir = ProgramDir();
     return dir.substr(0, dir.rfind(L'\\')) + L"\\fixtures";
 }
+
+std::wstring FixtureFolder(const wchar_t* name)
+{
+    const std::wstring folder = FixturesDir() + L"\\" + name;
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return L"";
+    return folder;
+}

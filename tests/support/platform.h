@@ -12,3 +12,7 @@ std::wstring ProgramDir();
 // Folders that the build prepares for the tests from outside (for example
 // links that a Windows program cannot make under Wine): ProgramDir()\..\fixtures.
 std::wstring FixturesDir();
+
+// The prepared folder NAME inside FixturesDir(), or an empty text where it was
+// not made (only Unix hosts make them).
+std::wstring FixtureFolder(const wchar_t* name);
