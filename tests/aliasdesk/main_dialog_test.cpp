@@ -1,11 +1,11 @@
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "cell_edit.h"
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 #include "main_dialog.h"
-#include "pump.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
+#include "wait.h"
 #include "window_watch.h"
 
 #include <commctrl.h>
@@ -217,7 +217,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewRemovesExactlyTheShownRows)
 {
     HWND main_list = Item(IDC_MAIN_LIST);
     HWND filter_list = Item(IDC_FILTER_LIST);
-    std::vector<Row> all;
+    std::vector<test::Row> all;
     for (int i = 0; i < 10; ++i) {
         all.push_back({L"alias" + std::to_wstring(i), L"", L"c:\\p" + std::to_wstring(i) + L".exe"});
         AppendRow(main_list, all.back());
@@ -231,7 +231,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewRemovesExactlyTheShownRows)
 
     Click(IDC_CLEAR);
 
-    std::vector<Row> expected = all;
+    std::vector<test::Row> expected = all;
     expected.erase(expected.begin() + 9);
     expected.erase(expected.begin() + 5);
     expected.erase(expected.begin() + 2);
@@ -255,7 +255,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewSkipsRowsNoLongerInTheMainList)
     ShowWindow(filter_list, SW_SHOW);
 
     Click(IDC_CLEAR);
-    EXPECT_EQ((std::vector<Row>{{L"a", L"", L""}, {L"c", L"", L""}}), Rows(main_list));
+    EXPECT_EQ((std::vector<test::Row>{{L"a", L"", L""}, {L"c", L"", L""}}), Rows(main_list));
     EXPECT_EQ(L"2", Text(IDC_COUNT));
 }
 

@@ -2,9 +2,9 @@
 
 #include "handles.h"
 #include "platform.h"
-#include "pump.h"
 #include "resource_counts.h"
 #include "temp_dir.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 

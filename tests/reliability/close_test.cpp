@@ -2,17 +2,18 @@
 // save or filter workers run, by the close box, Cancel or OK: the process
 // must end within seconds, and leave a whole pair of files holding either
 // the table before or the table saved.
-#include "alias_driver.h"
+#include "aliasdesk_driver.h"
+#include "aliasdesk_ids.h"
 #include "run_length.h"
-#include "wide_text.h"
+#include "store_pair.h"
+#include "table_model.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
 #include <random>
-
-using namespace alias_ids;
 
 namespace {
 
@@ -54,16 +55,6 @@ unsigned ChooseSeed()
     if (GetEnvironmentVariableW(L"VELKOR_SEED", text, 16) > 0)
         return static_cast<unsigned>(wcstoul(text, nullptr, 10));
     return static_cast<unsigned>(GetTickCount64());
-}
-
-std::vector<AliasRow> NumberedRows(const wchar_t* stem, int count)
-{
-    std::vector<AliasRow> rows;
-    for (int i = 0; i < count; ++i) {
-        const std::wstring alias = stem + std::to_wstring(i);
-        rows.push_back({alias, i % 3 ? L"" : L"/p" + std::to_wstring(i), L"c:\\tools\\" + alias + L".exe"});
-    }
-    return rows;
 }
 
 class ClosingAtAnyMoment : public ::testing::TestWithParam<Activity> {
@@ -113,15 +104,15 @@ protected:
         case Activity::Save:
             desk.TypePath(folder_);
             desk.MarkStatus();
-            desk.Click(kAdd);
+            EXPECT_TRUE(desk.Click(IDC_ADD));
             EXPECT_TRUE(desk.WaitIdle()) << "the scan before the save";
             desk.MarkStatus();
-            desk.Click(kApply);
+            EXPECT_TRUE(desk.Click(IDC_APPLY));
             break;
         case Activity::Scan:
             desk.TypePath(folder_);
             desk.MarkStatus();
-            desk.Click(kAdd);
+            EXPECT_TRUE(desk.Click(IDC_ADD));
             break;
         }
         Sleep(static_cast<DWORD>(delay(random_)));
@@ -152,27 +143,27 @@ protected:
             desk.PostClose(run % 2 == 0);
             return;
         case Closing::Cancel:
-            desk.Click(kCancel);
+            EXPECT_TRUE(desk.Click(IDC_CANCEL));
             return;
         case Closing::Ok: {
-            // The command arrives whatever the button's state (under Wine a
-            // click on a disabled button still sends it). A save disables OK
-            // and ignores it, so the user presses it again the moment it is back.
-            const bool enabled = IsWindowEnabled(desk.Item(kOk)) != FALSE;
-            desk.Click(kOk);
+            // Pressed whatever the button's state, as the command arrives under
+            // Wine even from a disabled button. A save disables OK and ignores
+            // it, so the user presses it again the moment it is back.
+            const bool enabled = IsWindowEnabled(desk.Item(IDC_OK)) != FALSE;
+            desk.ClickEvenIfDisabled(IDC_OK);
             if (enabled)
                 return;
-            ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(desk.Item(kOk)) != FALSE; }, kCloseGuardMs));
-            desk.Click(kOk);
+            ASSERT_TRUE(PollUntil([&] { return IsWindowEnabled(desk.Item(IDC_OK)) != FALSE; }, kCloseGuardMs));
+            EXPECT_TRUE(desk.Click(IDC_OK));
             return;
         }
         }
     }
 
     // What the files may hold after the close.
-    bool Acceptable(const std::vector<AliasRow>& stored, Closing closing) const
+    bool Acceptable(const std::vector<test::Row>& stored, Closing closing) const
     {
-        const std::vector<AliasRow> previous = SavedForm(previous_);
+        const std::vector<test::Row> previous = SavedForm(previous_);
         if (stored == previous)
             return true;
         if (GetParam() == Activity::Save)
@@ -191,18 +182,18 @@ protected:
         for (int run = 0; run < runs; ++run) {
             SCOPED_TRACE(std::string(Name(closing)) + " during the " + Name(GetParam()) + ", run " +
                          std::to_string(run) + ", seed " + std::to_string(seed_));
-            ASSERT_TRUE(WriteStorePair(dir_, SavedForm(previous_)));
-            AliasDesk desk(dir_);
+            ASSERT_TRUE(WriteStorePair(dir_.path(), SavedForm(previous_)));
+            AliasDesk desk(dir_.path());
             ASSERT_TRUE(desk.ready()) << desk.NotReadyReason();
             during += StartActivity(desk);
             Close(desk, closing, run);
             ASSERT_EQ(0u, desk.program().WaitForExit(kCloseGuardMs)) << "the program did not end";
 
-            const StoredPair stored = ReadStorePair(dir_);
+            const StorePair stored = ReadStorePair(dir_.path());
             ASSERT_TRUE(stored.whole) << std::string(stored.fault.begin(), stored.fault.end());
             EXPECT_TRUE(Acceptable(stored.rows, closing)) << stored.rows.size() << " rows stored";
             EXPECT_EQ(std::vector<std::wstring>{},
-                      UnexpectedFiles(dir_, {L"aliasdesk.exe", L"config.ini", L"history.dat"}));
+                      UnexpectedFiles(dir_.path(), {L"aliasdesk.exe", L"config.ini", L"history.dat"}));
         }
         printf("%s during the %s: %d of %d closes came while it ran\n", Name(closing), Name(GetParam()), during, runs);
         RecordProperty(std::string(Name(closing)) + "_during_" + Name(GetParam()), during);
@@ -213,8 +204,8 @@ protected:
     std::mt19937 random_;
     TempDir dir_;
     std::wstring folder_;
-    std::vector<AliasRow> previous_;
-    std::vector<AliasRow> scanned_; // the previous rows and every program of the folder, as saved
+    std::vector<test::Row> previous_;
+    std::vector<test::Row> scanned_; // the previous rows and every program of the folder, as saved
     int idle_threads_ = 0;
 };
 
