@@ -275,9 +275,8 @@ TEST_F(LiveFilterTest, FastTypingEndsWithTheRowsOfTheFinalText)
 
     // n, o, x, two Backspaces and o again: six workers for the final text "no".
     Type(L"nox\b\bo");
-    const ULONGLONG guard = GetTickCount64() + kHangGuardMs;
-    while (n_last_thread_id < 6 && GetTickCount64() < guard)
-        Sleep(1); // every worker holds its ticket before any may fill the list
+    // Not dispatching: every worker holds its ticket before any may fill the list.
+    PollUntil([] { return n_last_thread_id >= 6; }, kHangGuardMs, 1);
     ASSERT_EQ(6, n_last_thread_id.load());
     Settle();
 
@@ -469,9 +468,7 @@ TEST_F(LiveFilterTest, ClosingLetsWorkersWaitingForTheLockGiveUp)
     DebugCapture capture;
 
     Type(L"*ab");
-    const ULONGLONG guard = GetTickCount64() + kHangGuardMs;
-    while (n_last_thread_id < 3 && GetTickCount64() < guard)
-        Sleep(1);
+    PollUntil([] { return n_last_thread_id >= 3; }, kHangGuardMs, 1);
     SendMessageW(dlg_, WM_CLOSE, 0, 0);
 
     EXPECT_FALSE(IsOpen());

@@ -203,9 +203,7 @@ TEST_F(LaunchProgramTest, UpperCaseExeIsAProgramWaitedForUntilItEnds)
     std::atomic<bool> launch_returned{false};
     std::atomic<bool> returned_before_release{false};
     std::thread releaser([&] {
-        const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
-        while (!run.Reported() && GetTickCount64() < deadline)
-            Sleep(10);
+        PollUntil([&] { return run.Reported(); }, kHangGuardMs, 10);
         returned_before_release = launch_returned.load();
         run.Release();
     });

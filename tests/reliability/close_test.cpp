@@ -20,17 +20,17 @@ namespace {
 // More than a close needs: the saver finishes first, the others stop.
 constexpr DWORD kCloseGuardMs = 10000;
 
-enum class Activity { Scan, Load, Save, Filter };
+enum class Task { Scan, Load, Save, Filter };
 enum class Closing { CloseBox, Cancel, Ok };
 
-const char* Name(Activity activity)
+const char* Name(Task activity)
 {
     switch (activity) {
-    case Activity::Scan:
+    case Task::Scan:
         return "scan";
-    case Activity::Load:
+    case Task::Load:
         return "load";
-    case Activity::Save:
+    case Task::Save:
         return "save";
     default:
         return "filter";
@@ -57,7 +57,7 @@ unsigned ChooseSeed()
     return static_cast<unsigned>(GetTickCount64());
 }
 
-class ClosingAtAnyMoment : public ::testing::TestWithParam<Activity> {
+class ClosingAtAnyMoment : public ::testing::TestWithParam<Task> {
 protected:
     static void SetUpTestSuite()
     {
@@ -76,7 +76,7 @@ protected:
         random_.seed(seed_ + static_cast<unsigned>(GetParam()));
         folder_ = programs_->path();
         ASSERT_EQ(1500u, ProgramsIn(folder_).size());
-        const bool large = GetParam() != Activity::Scan; // long enough to be caught in the middle
+        const bool large = GetParam() != Task::Scan; // long enough to be caught in the middle
         previous_ = NumberedRows(L"old", large ? 3000 : 3);
         TableModel model;
         model.rows = previous_;
@@ -89,19 +89,19 @@ protected:
     bool StartActivity(AliasDesk& desk)
     {
         std::uniform_int_distribution<int> delay(0, MaxDelayMs());
-        if (GetParam() != Activity::Load) {
+        if (GetParam() != Task::Load) {
             EXPECT_TRUE(desk.WaitIdle()) << "the start-up load";
         }
         switch (GetParam()) {
-        case Activity::Load:
+        case Task::Load:
             break;
-        case Activity::Filter:
+        case Task::Filter:
             idle_threads_ = ThreadCount(desk.program().pid());
             for (int i = 0; i < 3; ++i)
                 desk.Type(L"old1\b\b\b\bold2\b3\b\b\b\bold\b\b\b");
             desk.Type(L"o");
             break;
-        case Activity::Save:
+        case Task::Save:
             desk.TypePath(folder_);
             desk.MarkStatus();
             EXPECT_TRUE(desk.Click(IDC_ADD));
@@ -109,14 +109,14 @@ protected:
             desk.MarkStatus();
             EXPECT_TRUE(desk.Click(IDC_APPLY));
             break;
-        case Activity::Scan:
+        case Task::Scan:
             desk.TypePath(folder_);
             desk.MarkStatus();
             EXPECT_TRUE(desk.Click(IDC_ADD));
             break;
         }
         Sleep(static_cast<DWORD>(delay(random_)));
-        if (GetParam() == Activity::Filter)
+        if (GetParam() == Task::Filter)
             return ThreadCount(desk.program().pid()) > idle_threads_;
         const std::wstring status = desk.Status();
         return status == L"(driver)" || status == L"Loading..." || status == L"Processing..." || status == L"Saving...";
@@ -125,11 +125,11 @@ protected:
     int MaxDelayMs() const
     {
         switch (GetParam()) {
-        case Activity::Save:
+        case Task::Save:
             return 100;
-        case Activity::Filter:
+        case Task::Filter:
             return 150;
-        case Activity::Load:
+        case Task::Load:
             return 250;
         default:
             return 300;
@@ -166,9 +166,9 @@ protected:
         const std::vector<test::Row> previous = SavedForm(previous_);
         if (stored == previous)
             return true;
-        if (GetParam() == Activity::Save)
+        if (GetParam() == Task::Save)
             return stored == scanned_;
-        if (GetParam() != Activity::Scan || closing != Closing::Ok)
+        if (GetParam() != Task::Scan || closing != Closing::Ok)
             return false;
         // OK during a scan saves the rows listed so far.
         return stored.size() >= previous.size() && stored.size() <= scanned_.size() &&
@@ -228,7 +228,7 @@ TEST_P(ClosingAtAnyMoment, ByOk)
 }
 
 INSTANTIATE_TEST_SUITE_P(Activities, ClosingAtAnyMoment,
-                         ::testing::Values(Activity::Scan, Activity::Load, Activity::Save, Activity::Filter),
-                         [](const ::testing::TestParamInfo<Activity>& info) { return std::string(Name(info.param)); });
+                         ::testing::Values(Task::Scan, Task::Load, Task::Save, Task::Filter),
+                         [](const ::testing::TestParamInfo<Task>& info) { return std::string(Name(info.param)); });
 
 } // namespace
