@@ -51,8 +51,6 @@ protected:
         return bytes;
     }
 
-    bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
     // Puts rows into the main list as the user's work (unsaved).
     void Enter(const std::vector<test::Row>& rows)
     {
@@ -122,12 +120,12 @@ TEST_F(AliasStoreTest, WithoutChangesOkClosesAndApplyDoesNothing)
     AppendRow(Item(IDC_MAIN_LIST), kNotepadAndCalc[0]); // shown, not a change of the user's
     Click(IDC_APPLY);
     Settle();
-    EXPECT_FALSE(Exists(Config()));
-    EXPECT_FALSE(Exists(History()));
+    EXPECT_FALSE(PathExists(Config()));
+    EXPECT_FALSE(PathExists(History()));
     Click(IDC_OK);
     Settle();
     EXPECT_FALSE(IsOpen());
-    EXPECT_FALSE(Exists(Config()));
+    EXPECT_FALSE(PathExists(Config()));
 }
 
 TEST_F(AliasStoreTest, CancelQuitsWithoutTouchingTheFiles)
@@ -147,7 +145,7 @@ TEST_F(AliasStoreTest, AnEmptyTableLeavesNoConfigAndAnEmptyHistory)
     SaveWith(IDC_APPLY);
     Click(IDC_CLEAR);
     SaveWith(IDC_APPLY);
-    EXPECT_FALSE(Exists(Config()));
+    EXPECT_FALSE(PathExists(Config()));
     EXPECT_EQ("", FileBytes(History()));
 
     SetDlgItemTextW(dlg_, IDC_COUNT, L"9");
@@ -393,7 +391,7 @@ TEST_F(AliasStoreTest, AFailedSaveKeepsTheFilesAndSaysSo)
     EXPECT_TRUE(IsOpen()) << "OK does not close after a failed save";
     EXPECT_EQ(history, FileBytes(History()));
     EXPECT_EQ(config, FileBytes(Config()));
-    EXPECT_FALSE(Exists(SavingPath(Config())));
+    EXPECT_FALSE(PathExists(SavingPath(Config())));
     SetFileAttributesW(Config().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -405,8 +403,8 @@ TEST_F(AliasStoreTest, AHistoryThatCannotBeWrittenFailsTheSaveBeforeAnythingIsRe
     SaveWith(IDC_APPLY);
     ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }));
     EXPECT_EQ(L"Save failed!", Text(IDC_STATUS));
-    EXPECT_FALSE(Exists(Config()));
-    EXPECT_FALSE(Exists(History()));
+    EXPECT_FALSE(PathExists(Config()));
+    EXPECT_FALSE(PathExists(History()));
     RemoveDirectoryW(SavingPath(History()).c_str());
 }
 
@@ -419,13 +417,13 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     ASSERT_TRUE(WriteFileBytes(Config() + L".commit", "config.ini: replace\r\n"));
     Restart();
     EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
-    EXPECT_FALSE(Exists(Config() + L".commit"));
+    EXPECT_FALSE(PathExists(Config() + L".commit"));
 
     // Stopped before its mark: the copies go and the old pair stands.
     ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"half"})));
     Restart();
     EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
-    EXPECT_FALSE(Exists(SavingPath(History())));
+    EXPECT_FALSE(PathExists(SavingPath(History())));
 }
 
 TEST_F(AliasStoreTest, AnUnreadableHistoryIsReported)

@@ -91,7 +91,7 @@ public:
     ProbeRun(const ProbeRun&) = delete;
     ProbeRun& operator=(const ProbeRun&) = delete;
 
-    bool Reported() const { return GetFileAttributesW(report_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool Reported() const { return PathExists(report_); }
 
     // Waits for the report and reads it; the probe's process is opened while
     // it may still run, so that the test can ask whether it does.

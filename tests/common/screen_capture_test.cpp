@@ -91,11 +91,6 @@ std::string FileStart(const std::wstring& path, size_t count)
     return bytes.substr(0, count);
 }
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::vector<std::wstring> FolderEntries(const std::wstring& folder)
 {
     std::vector<std::wstring> entries;
@@ -555,7 +550,7 @@ TEST_F(CaptureTest, UnwritablePathGivesZero)
 {
     const RECT rect{0, 0, 20, 10};
     EXPECT_EQ(0, CaptureToFile(pattern_.dc(), &rect, (dir_ / L"missing\\shot.png").c_str()));
-    EXPECT_FALSE(Exists(dir_ / L"missing"));
+    EXPECT_FALSE(PathExists(dir_ / L"missing"));
 }
 
 TEST_F(CaptureTest, SavingLeavesNothingBehind)

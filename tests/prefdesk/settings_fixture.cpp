@@ -66,7 +66,7 @@ std::vector<std::wstring> SettingsDialogTest::StoredValues() const
 
 bool SettingsDialogTest::SettingsExist() const
 {
-    return GetFileAttributesW(settings().c_str()) != INVALID_FILE_ATTRIBUTES;
+    return PathExists(settings());
 }
 
 void SettingsDialogTest::AddLanguageFiles(const std::vector<std::wstring>& names)

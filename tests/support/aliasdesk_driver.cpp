@@ -2,6 +2,7 @@
 
 #include "aliasdesk_ids.h"
 #include "platform.h"
+#include "temp_dir.h"
 
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -11,11 +12,6 @@
 namespace {
 
 constexpr wchar_t kTitle[] = L"Velkor - Add";
-
-bool Missing(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-}
 
 HWND EditBox(HWND list)
 {
@@ -48,7 +44,7 @@ int ThreadCount(DWORD pid)
 AliasDesk::AliasDesk(const std::wstring& dir, const std::wstring& start_in) : dir_(dir)
 {
     const std::wstring exe = dir + L"\\aliasdesk.exe";
-    if (Missing(exe) && !CopyFileW((ProgramDir() + L"\\aliasdesk.exe").c_str(), exe.c_str(), FALSE))
+    if (!PathExists(exe) && !CopyFileW((ProgramDir() + L"\\aliasdesk.exe").c_str(), exe.c_str(), FALSE))
         return;
     program_ = std::make_unique<RemoteProgram>(exe, start_in.empty() ? dir : start_in);
     if (program_->started())
@@ -157,7 +153,7 @@ bool AliasDesk::WaitLoaded(DWORD guard_ms)
     if (!ready())
         return false;
     // A load leaves "Finished!"; without files to load the status keeps its text.
-    const bool nothing_to_load = Missing(dir_ + L"\\history.dat") || Missing(dir_ + L"\\config.ini");
+    const bool nothing_to_load = !PathExists(dir_ + L"\\history.dat") || !PathExists(dir_ + L"\\config.ini");
     return PollUntil(
         [&] {
             return IsWindowEnabled(Item(IDC_APPLY)) &&

@@ -9,11 +9,6 @@
 
 namespace {
 
-bool Missing(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-}
-
 // config.ini as text: UTF-16LE after its byte-order mark, else the ANSI code page.
 std::wstring DecodeProfile(const std::string& bytes)
 {
@@ -140,8 +135,8 @@ std::vector<test::Row> NumberedRows(const std::wstring& stem, int count)
 
 bool NoSaveLeftovers(const std::wstring& dir)
 {
-    return Missing(dir + L"\\config.ini.commit") && Missing(dir + L"\\config.ini.saving") &&
-        Missing(dir + L"\\history.dat.saving");
+    return !PathExists(dir + L"\\config.ini.commit") && !PathExists(dir + L"\\config.ini.saving") &&
+        !PathExists(dir + L"\\history.dat.saving");
 }
 
 std::vector<std::wstring> UnexpectedFiles(const std::wstring& dir, const std::vector<std::wstring>& expected)
