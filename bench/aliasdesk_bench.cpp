@@ -1,9 +1,9 @@
 // aliasdesk_bench: times the alias editor's real dialog on generated trees
 // of 1,000 to 50,000 programs. Each size is measured in a process of its
 // own, so that a run past its guard can be ended without ending the rest.
+#include "bench_clock.h"
 #include "bench_data.h"
 #include "bench_driver.h"
-#include "bench_pump.h"
 #include "bench_report.h"
 #include "handles.h"
 #include "temp_dir.h"

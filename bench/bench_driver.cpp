@@ -1,13 +1,14 @@
 #include "bench_driver.h"
 
+#include "aliasdesk_ids.h"
 #include "app_state.h"
+#include "bench_clock.h"
 #include "bench_data.h"
 #include "bench_probe.h"
-#include "bench_pump.h"
 #include "cell_edit.h"
 #include "handles.h"
 #include "main_dialog.h"
-#include "aliasdesk_ids.h"
+#include "resource_dialog.h"
 #include "temp_dir.h"
 #include "workers.h"
 
@@ -35,63 +36,37 @@ void AppendToReport(const std::wstring& path, const std::wstring& line)
         WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-class DialogSession {
+// The program's dialog, waited on as the program's own loop dispatches
+// (dialog keys included), so that workers sending to it are answered at once.
+class DialogSession : public ResourceDialog {
 public:
-    explicit DialogSession(const MeasureJob& job) : job_(job) { }
-    ~DialogSession() { Close(); }
-    DialogSession(const DialogSession&) = delete;
-    DialogSession& operator=(const DialogSession&) = delete;
+    explicit DialogSession(const MeasureJob& job) : ResourceDialog(true), job_(job) { }
 
     // The program's start, in its own folder.
     bool Open()
     {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
         if (!SetCurrentDirectoryW(job_.store.c_str()) || !BuildConfigPath((job_.store + L"\\").c_str()) ||
-            !SuperclassListView())
+            !SuperclassListView() || !Create(IDD_MAIN, MainDlgProc))
             return false;
-        dlg_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
-        if (!dlg_)
-            return false;
-        ShowWindow(dlg_, SW_SHOW);
-        UpdateWindow(dlg_);
         return WaitFor([] { return RunningWorkerCount() == 0; }); // the start-up load
     }
 
-    void Close()
-    {
-        if (!dlg_ || !IsWindow(dlg_))
-            return;
-        SendMessageW(dlg_, WM_CLOSE, 0, 0);
-        HWND dlg = dlg_;
-        WaitFor([dlg] { return !IsWindow(dlg); });
-    }
-
-    HWND dlg() const { return dlg_; }
-    HWND Item(int id) const { return GetDlgItem(dlg_, id); }
-
     // Dispatching until done() or the measure's guard; false at the guard.
-    bool WaitFor(const std::function<bool()>& done) { return DispatchUntil(dlg_, done, Now() + job_.guard_seconds); }
+    // A short poll: the end of a worker wakes nobody, and it bounds how late an end is seen.
+    bool WaitFor(const std::function<bool()>& done) const
+    {
+        return ResourceDialog::WaitFor(done, GuardMs(job_.guard_seconds), 1);
+    }
 
     // A user can click only an enabled button.
-    bool WaitEnabled(int id)
+    bool WaitEnabled(int id) const
     {
         HWND button = Item(id);
-        return DispatchUntil(
-            dlg_, [button] { return IsWindowEnabled(button) != FALSE; }, Now() + kButtonWaitSeconds);
+        return ResourceDialog::WaitFor([button] { return IsWindowEnabled(button) != FALSE; },
+                                       GuardMs(kButtonWaitSeconds), 1);
     }
 
-    void Click(int id)
-    {
-        SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
-    }
-
-    std::wstring Status() const
-    {
-        wchar_t text[64] = {};
-        GetDlgItemTextW(dlg_, IDC_STATUS, text, 64);
-        return text;
-    }
+    std::wstring Status() const { return Text(IDC_STATUS); }
 
     bool Finished() const { return Status() == L"Finished!" && RunningWorkerCount() == 0; }
 
@@ -102,8 +77,9 @@ public:
     bool Shown(int id) const { return (GetWindowLongPtrW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
 
 private:
+    static DWORD GuardMs(double seconds) { return static_cast<DWORD>(seconds * 1000); }
+
     const MeasureJob& job_;
-    HWND dlg_ = nullptr;
 };
 
 // Times press-to-finished with the probe running; the result still needs
@@ -160,12 +136,12 @@ Measure MeasureFilter(DialogSession& session, const MeasureJob& job, MeasureId i
     m.expected_rows = expected_rows;
     HWND box = session.Item(IDC_FILTER);
     SetFocus(box);
-    const double gap = job.key_gap_ms / 1000.0;
+    const DWORD gap_ms = static_cast<DWORD>(job.key_gap_ms);
 
     ResponsivenessProbe probe(session.dlg());
     for (size_t i = 0; i + 1 < pattern.size(); ++i) {
         TypeChar(box, pattern[i]);
-        DispatchFor(session.dlg(), gap);
+        PumpFor(gap_ms, {session.dlg(), false, 1});
     }
     const double start = Now();
     TypeChar(box, pattern.back());

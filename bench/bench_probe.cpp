@@ -1,6 +1,7 @@
 #include "bench_probe.h"
 
-#include "bench_pump.h"
+#include "bench_clock.h"
+#include "wait.h"
 
 #include <process.h>
 
@@ -28,8 +29,7 @@ double ResponsivenessProbe::Stop()
     stop_ = true;
     if (thread_) {
         HANDLE thread = thread_.get();
-        DispatchUntil(
-            dlg_, [thread] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, Now() + 3600);
+        PumpUntil([thread] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 3600 * 1000, {dlg_, false, 1});
         thread_.reset();
     }
     return longest_ms_;

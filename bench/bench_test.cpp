@@ -7,7 +7,7 @@
 #include "bench_driver.h"
 #include "bench_report.h"
 #include "temp_dir.h"
-#include "wide_text.h"
+#include "test_row.h"
 
 #include <windows.h>
 
@@ -29,14 +29,14 @@ void TakeCensus(const std::wstring& folder, Census* census)
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     ASSERT_NE(INVALID_HANDLE_VALUE, search);
     do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
+        const std::wstring found = entry.cFileName;
+        if (found == L"." || found == L"..")
             continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            TakeCensus(folder + L"\\" + name, census);
+            TakeCensus(folder + L"\\" + found, census);
             continue;
         }
-        LowerAsciiInPlace(name.data());
+        const std::wstring name = test::Lowered(found);
         if (name.size() > 4 && name.ends_with(L".exe")) {
             ++census->programs;
             ++census->stems[name.substr(0, name.size() - 4)];

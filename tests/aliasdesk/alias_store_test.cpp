@@ -1,13 +1,14 @@
 #include "alias_store.h"
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "ascii_text.h"
 #include "debug_capture.h"
 #include "dialog_fixture.h"
+#include "folder_scan.h"
 #include "main_table.h"
-#include "pump.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
 #include "store_files.h"
+#include "wait.h"
 #include "wide_text.h"
 #include "window_watch.h"
 #include "workers.h"
@@ -52,12 +53,10 @@ protected:
         return bytes;
     }
 
-    bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
     // Puts rows into the main list as the user's work (unsaved).
-    void Enter(const std::vector<Row>& rows)
+    void Enter(const std::vector<test::Row>& rows)
     {
-        for (const Row& row : rows)
+        for (const test::Row& row : rows)
             AppendRow(Item(IDC_MAIN_LIST), row);
         MarkModified();
     }
@@ -75,11 +74,11 @@ protected:
         ASSERT_TRUE(WriteFileBytes(Config(), config_bytes));
     }
 
-    std::vector<Row> MainRows() { return Rows(Item(IDC_MAIN_LIST)); }
+    std::vector<test::Row> MainRows() { return Rows(Item(IDC_MAIN_LIST)); }
 };
 
-const std::vector<Row> kNotepadAndCalc{{L"Notepad", L"", L"C:\\Windows\\notepad.exe"},
-                                       {L"calc", L"/X", L"C:\\Windows\\calc.exe"}};
+const std::vector<test::Row> kNotepadAndCalc{{L"Notepad", L"", L"C:\\Windows\\notepad.exe"},
+                                             {L"calc", L"/X", L"C:\\Windows\\calc.exe"}};
 
 TEST_F(AliasStoreTest, SavesOneLowerCaseSectionPerAliasAndTheirNames)
 {
@@ -123,12 +122,12 @@ TEST_F(AliasStoreTest, WithoutChangesOkClosesAndApplyDoesNothing)
     AppendRow(Item(IDC_MAIN_LIST), kNotepadAndCalc[0]); // shown, not a change of the user's
     Click(IDC_APPLY);
     Settle();
-    EXPECT_FALSE(Exists(Config()));
-    EXPECT_FALSE(Exists(History()));
+    EXPECT_FALSE(PathExists(Config()));
+    EXPECT_FALSE(PathExists(History()));
     Click(IDC_OK);
     Settle();
     EXPECT_FALSE(IsOpen());
-    EXPECT_FALSE(Exists(Config()));
+    EXPECT_FALSE(PathExists(Config()));
 }
 
 TEST_F(AliasStoreTest, CancelQuitsWithoutTouchingTheFiles)
@@ -148,7 +147,7 @@ TEST_F(AliasStoreTest, AnEmptyTableLeavesNoConfigAndAnEmptyHistory)
     SaveWith(IDC_APPLY);
     Click(IDC_CLEAR);
     SaveWith(IDC_APPLY);
-    EXPECT_FALSE(Exists(Config()));
+    EXPECT_FALSE(PathExists(Config()));
     EXPECT_EQ("", FileBytes(History()));
 
     SetDlgItemTextW(dlg_, IDC_COUNT, L"9");
@@ -159,15 +158,15 @@ TEST_F(AliasStoreTest, AnEmptyTableLeavesNoConfigAndAnEmptyHistory)
 
 TEST_F(AliasStoreTest, ASaveThenAReloadGivesTheRowsBackLowerCasedInOrder)
 {
-    const std::vector<Row> rows{
+    const std::vector<test::Row> rows{
         {L"Zeta", L"-A", L"C:\\Z\\Zeta.EXE"}, {L"alpha", L"", L"C:\\A\\alpha.exe"}, {L"Mid", L"x y", L"D:\\Mid.exe"}};
     Enter(rows);
     SaveWith(IDC_APPLY);
     Click(IDC_RELOAD);
     Settle();
-    EXPECT_EQ((std::vector<Row>{{L"zeta", L"-a", L"c:\\z\\zeta.exe"},
-                                {L"alpha", L"", L"c:\\a\\alpha.exe"},
-                                {L"mid", L"x y", L"d:\\mid.exe"}}),
+    EXPECT_EQ((std::vector<test::Row>{{L"zeta", L"-a", L"c:\\z\\zeta.exe"},
+                                      {L"alpha", L"", L"c:\\a\\alpha.exe"},
+                                      {L"mid", L"x y", L"d:\\mid.exe"}}),
               MainRows());
     EXPECT_EQ(L"3", Text(IDC_COUNT));
     EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
@@ -183,14 +182,14 @@ TEST_F(AliasStoreTest, AliasesEqualInLowerCaseShareTheLastRowsSection)
 
     Click(IDC_RELOAD);
     Settle();
-    EXPECT_EQ((std::vector<Row>{{L"tool", L"/2", L"c:\\second.exe"}, {L"x", L"", L"c:\\x.exe"}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"tool", L"/2", L"c:\\second.exe"}, {L"x", L"", L"c:\\x.exe"}}), MainRows());
 }
 
 TEST_F(AliasStoreTest, ASectionThatHistoryDoesNotListIsNeitherLoadedNorKept)
 {
     WriteStore({L"listed"}, "[listed]\r\npath=c:\\l.exe\r\nparameter=\r\n[byhand]\r\npath=c:\\h.exe\r\n");
     Restart();
-    EXPECT_EQ((std::vector<Row>{{L"listed", L"", L"c:\\l.exe"}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"listed", L"", L"c:\\l.exe"}}), MainRows());
     MarkModified();
     SaveWith(IDC_APPLY);
     EXPECT_EQ(L"<missing>", ConfigValue(L"byhand", L"path"));
@@ -202,8 +201,9 @@ TEST_F(AliasStoreTest, LongValuesAreCutToTheirBuffersAndMissingOnesAreEmpty)
     const std::string parameter(400, 'q');
     WriteStore({L"long", L"bare"}, "[long]\r\npath=" + path + "\r\nparameter=" + parameter + "\r\n");
     Restart();
-    EXPECT_EQ((std::vector<Row>{{L"long", std::wstring(259, L'q'), std::wstring(511, L'p')}, {L"bare", L"", L""}}),
-              MainRows());
+    EXPECT_EQ(
+        (std::vector<test::Row>{{L"long", std::wstring(259, L'q'), std::wstring(511, L'p')}, {L"bare", L"", L""}}),
+        MainRows());
 }
 
 TEST_F(AliasStoreTest, ALoadCountsEveryNameButAppendsNoIdenticalRow)
@@ -220,7 +220,7 @@ TEST_F(AliasStoreTest, ALoadCountsEveryNameButAppendsNoIdenticalRow)
     AppendRow(Item(IDC_MAIN_LIST), {L"A", L"", L"C:\\A.EXE"});
     StartLoad(dlg_);
     Settle();
-    EXPECT_EQ((std::vector<Row>{{L"A", L"", L"C:\\A.EXE"}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"A", L"", L"C:\\A.EXE"}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
     EXPECT_EQ(L"3", Text(IDC_COUNT)) << "the rows before plus every name read";
 }
 
@@ -240,7 +240,7 @@ TEST_F(AliasStoreTest, AReloadOfALongListEmptiesItWholeBeforeLoading)
 
     Click(IDC_RELOAD);
     Settle();
-    EXPECT_EQ((std::vector<Row>{{L"a", L"", L"c:\\a.exe"}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"a", L"", L"c:\\a.exe"}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
     EXPECT_EQ(L"2", Text(IDC_COUNT));
     EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
 }
@@ -284,11 +284,11 @@ TEST_F(AliasStoreTest, TheProgressBarRunsToTheEndAndHides)
 
 TEST_F(AliasStoreTest, NamesAndPathsOutsideTheAnsiCodePageSurvive)
 {
-    const std::vector<Row> rows{{L"\x4E2D\x6587", L"", L"c:\\\x7A0B\x5E8F\\\x4E2D\x6587.exe"},
-                                {L"\x0444\x0430\x0439\x043B", L"\x043F", L"c:\\\x0444.exe"},
-                                {L"caf\x00E9", L"", L"c:\\caf\x00E9.exe"},
-                                {L"\xD83D\xDE00", L"", L"c:\\\xD83D\xDE00.exe"},
-                                {L"\x011A\x041A\x010A", L"", L"c:\\\x011A.exe"}};
+    const std::vector<test::Row> rows{{L"\x4E2D\x6587", L"", L"c:\\\x7A0B\x5E8F\\\x4E2D\x6587.exe"},
+                                      {L"\x0444\x0430\x0439\x043B", L"\x043F", L"c:\\\x0444.exe"},
+                                      {L"caf\x00E9", L"", L"c:\\caf\x00E9.exe"},
+                                      {L"\xD83D\xDE00", L"", L"c:\\\xD83D\xDE00.exe"},
+                                      {L"\x011A\x041A\x010A", L"", L"c:\\\x011A.exe"}};
     Enter(rows);
     SaveWith(IDC_APPLY);
     EXPECT_EQ("\xFF\xFE", FileBytes(Config()).substr(0, 2));
@@ -304,7 +304,7 @@ TEST_F(AliasStoreTest, AnOldAnsiConfigStillLoads)
 {
     WriteStore({L"caf\x00E9"}, "[caf\xE9]\r\npath=c:\\caf\xE9.exe\r\nparameter=-v\r\n");
     Restart();
-    EXPECT_EQ((std::vector<Row>{{L"caf\x00E9", L"-v", L"c:\\caf\x00E9.exe"}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"caf\x00E9", L"-v", L"c:\\caf\x00E9.exe"}}), MainRows());
 }
 
 TEST_F(AliasStoreTest, OddAndBrokenHistoryFilesLoadWhatTheyHold)
@@ -314,7 +314,7 @@ TEST_F(AliasStoreTest, OddAndBrokenHistoryFilesLoadWhatTheyHold)
     ASSERT_TRUE(WriteFileBytes(History(), bytes));
     ASSERT_TRUE(WriteFileBytes(Config(), "[b]\r\npath=c:\\b.exe\r\n"));
     Restart();
-    EXPECT_EQ((std::vector<Row>{{L"a", L"", L""}, {L"\x011A", L"", L""}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"a", L"", L""}, {L"\x011A", L"", L""}, {L"b", L"", L"c:\\b.exe"}}), MainRows());
 
     ASSERT_TRUE(WriteFileBytes(History(), ""));
     Restart();
@@ -359,7 +359,7 @@ TEST_F(AliasStoreTest, ChangesMadeWhileASaveRunsStayUnsaved)
     Enter(kNotepadAndCalc);
     Click(IDC_APPLY);
     // The saver has read the table once the bar shows; hold it there.
-    ASSERT_TRUE(PumpSentUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }));
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }, kHangGuardMs, kSentOnly));
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY)));
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_OK)));
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_RELOAD)));
@@ -393,7 +393,7 @@ TEST_F(AliasStoreTest, AFailedSaveKeepsTheFilesAndSaysSo)
     EXPECT_TRUE(IsOpen()) << "OK does not close after a failed save";
     EXPECT_EQ(history, FileBytes(History()));
     EXPECT_EQ(config, FileBytes(Config()));
-    EXPECT_FALSE(Exists(SavingPath(Config())));
+    EXPECT_FALSE(PathExists(SavingPath(Config())));
     SetFileAttributesW(Config().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -405,8 +405,8 @@ TEST_F(AliasStoreTest, AHistoryThatCannotBeWrittenFailsTheSaveBeforeAnythingIsRe
     SaveWith(IDC_APPLY);
     ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }));
     EXPECT_EQ(L"Save failed!", Text(IDC_STATUS));
-    EXPECT_FALSE(Exists(Config()));
-    EXPECT_FALSE(Exists(History()));
+    EXPECT_FALSE(PathExists(Config()));
+    EXPECT_FALSE(PathExists(History()));
     RemoveDirectoryW(SavingPath(History()).c_str());
 }
 
@@ -418,14 +418,14 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), "[new]\r\npath=c:\\new.exe\r\n"));
     ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
     Restart();
-    EXPECT_EQ((std::vector<Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
-    EXPECT_FALSE(Exists(CommitMarkPath(Config())));
+    EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
+    EXPECT_FALSE(PathExists(CommitMarkPath(Config())));
 
     // Stopped before its mark: the copies go and the old pair stands.
     ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"half"})));
     Restart();
-    EXPECT_EQ((std::vector<Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
-    EXPECT_FALSE(Exists(SavingPath(History())));
+    EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
+    EXPECT_FALSE(PathExists(SavingPath(History())));
 }
 
 TEST_F(AliasStoreTest, AnUnreadableHistoryIsReported)
@@ -452,7 +452,7 @@ TEST_F(AliasStoreTest, ClosingDuringALoadStopsIt)
         names.push_back(L"n" + std::to_wstring(i));
     WriteStore(names, "");
     Click(IDC_RELOAD);
-    ASSERT_TRUE(PumpSentUntil([&] { return GetRowCount(pMainTable) >= 5; }));
+    ASSERT_TRUE(PumpUntil([&] { return GetRowCount(pMainTable) >= 5; }, kHangGuardMs, kSentOnly));
     SendMessageW(dlg_, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
@@ -462,7 +462,7 @@ TEST_F(AliasStoreTest, ClosingDuringASaveLetsItFinish)
 {
     Enter(kNotepadAndCalc);
     Click(IDC_APPLY);
-    ASSERT_TRUE(PumpSentUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }));
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }, kHangGuardMs, kSentOnly));
     SendMessageW(dlg_, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path"));

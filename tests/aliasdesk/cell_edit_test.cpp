@@ -1,11 +1,11 @@
 #include "cell_edit.h"
 
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "list_input.h"
 #include "platform.h"
-#include "pump.h"
-#include "aliasdesk_ids.h"
+#include "wait.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -62,14 +62,14 @@ TEST_F(CellEditTest, ASecondClickOnASelectedRowEditsTheClickedCellOnly)
 {
     struct Case {
         int row, column;
-        std::wstring Row::*cell;
+        std::wstring test::Row::*cell;
         const wchar_t* text;
         UINT key;
     };
-    const Case cases[] = {{1, 2, &Row::path, L"e:\\editors\\notepad.exe", VK_RETURN},
-                          {2, 0, &Row::alias, L"brush", VK_RETURN},
-                          {3, 1, &Row::parameter, L"-quiet", VK_ESCAPE}};
-    std::vector<Row> expected = rows_;
+    const Case cases[] = {{1, 2, &test::Row::path, L"e:\\editors\\notepad.exe", VK_RETURN},
+                          {2, 0, &test::Row::alias, L"brush", VK_RETURN},
+                          {3, 1, &test::Row::parameter, L"-quiet", VK_ESCAPE}};
+    std::vector<test::Row> expected = rows_;
     for (const Case& edit_case : cases) {
         SCOPED_TRACE(edit_case.column);
         HWND edit = OpenEditByClicks(Main(), edit_case.row, edit_case.column);
@@ -111,7 +111,7 @@ TEST_F(CellEditTest, TheEditKeyEditsTheFocusedRowsLabel)
     EXPECT_EQ(0, EditedColumn());
     EndEdit(Main(), L"sketch", VK_RETURN);
 
-    std::vector<Row> expected = rows_;
+    std::vector<test::Row> expected = rows_;
     expected[2].alias = L"brush";
     expected[focused].alias = L"sketch";
     EXPECT_EQ(expected, Rows(Main()));
@@ -120,7 +120,7 @@ TEST_F(CellEditTest, TheEditKeyEditsTheFocusedRowsLabel)
 TEST_F(CellEditTest, FilterListEditsReachTheMainRowWithTheSameAlias)
 {
     TypeFilter(L"n");
-    ASSERT_EQ((std::vector<Row>{rows_[1], rows_[3]}), Rows(Filter()));
+    ASSERT_EQ((std::vector<test::Row>{rows_[1], rows_[3]}), Rows(Filter()));
 
     ASSERT_NE(nullptr, OpenEditByClicks(Filter(), 1, 2));
     EndEdit(Filter(), L"e:\\nova.exe", VK_RETURN);
@@ -134,11 +134,11 @@ TEST_F(CellEditTest, FilterListEditsReachTheMainRowWithTheSameAlias)
     ASSERT_NE(nullptr, OpenEditByClicks(Filter(), 0, 2));
     EndEdit(Filter(), L"e:\\notepad.exe", VK_ESCAPE);
 
-    std::vector<Row> expected = rows_;
+    std::vector<test::Row> expected = rows_;
     expected[3].path = L"e:\\nova.exe";
     expected[1].parameter = L"";
     expected[1].path = L"e:\\notepad.exe";
-    EXPECT_EQ((std::vector<Row>{expected[1], expected[3]}), Rows(Filter()));
+    EXPECT_EQ((std::vector<test::Row>{expected[1], expected[3]}), Rows(Filter()));
     TypeFilter(L"\b");
     EXPECT_EQ(expected, Rows(Main()));
 }
@@ -151,7 +151,7 @@ TEST_F(CellEditTest, AFilterEditWhoseAliasLeftTheMainListChangesOnlyTheFilterRow
     EndEdit(Filter(), L"e:\\nova.exe", VK_RETURN);
 
     EXPECT_EQ(L"e:\\nova.exe", Cell(Filter(), 1, 2));
-    EXPECT_EQ(std::vector<Row>(rows_.begin(), rows_.begin() + 3), Rows(Main()));
+    EXPECT_EQ(std::vector<test::Row>(rows_.begin(), rows_.begin() + 3), Rows(Main()));
     EXPECT_EQ(0, bModified.load());
     EXPECT_FALSE(IsCellEditing());
 }
@@ -188,7 +188,7 @@ TEST_F(CellEditTest, AnEditWhoseRowWasReplacedWritesNothing)
     AppendRow(Filter(), rows_[1]);
     EndEdit(Filter(), L"e:\\nova.exe", VK_RETURN);
 
-    EXPECT_EQ((std::vector<Row>{rows_[3], rows_[1]}), Rows(Filter()));
+    EXPECT_EQ((std::vector<test::Row>{rows_[3], rows_[1]}), Rows(Filter()));
     EXPECT_EQ(rows_, Rows(Main()));
     EXPECT_FALSE(IsCellEditing());
 }

@@ -1,31 +1,16 @@
 #include "dialog_fixture.h"
 
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "cell_edit.h"
 #include "main_dialog.h"
-#include "pump.h"
-#include "aliasdesk_ids.h"
+#include "wait.h"
 #include "workers.h"
 
 #include <commctrl.h>
 
-#include <ostream>
-
-void PrintTo(const Row& row, std::ostream* os)
-{
-    auto narrow = [](const std::wstring& s) {
-        std::string out;
-        for (wchar_t c : s)
-            out += c < 128 ? static_cast<char>(c) : '?';
-        return out;
-    };
-    *os << "{" << narrow(row.alias) << " | " << narrow(row.parameter) << " | " << narrow(row.path) << "}";
-}
-
 void MainDialogTest::SetUp()
 {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
     ASSERT_FALSE(dir_.path().empty());
     ASSERT_TRUE(SetCurrentDirectoryW(dir_.path().c_str()));
     ASSERT_EQ(1, BuildConfigPath((dir_.path() + L"\\").c_str()));
@@ -36,20 +21,14 @@ void MainDialogTest::SetUp()
 void MainDialogTest::Open()
 {
     ASSERT_EQ(1, SuperclassListView());
-    dlg_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
-    ASSERT_NE(nullptr, dlg_);
-    ShowWindow(dlg_, SW_SHOW);
-    UpdateWindow(dlg_);
+    ASSERT_TRUE(Create(IDD_MAIN, MainDlgProc));
     WaitForWorkers(); // the start-up load
     PumpPending();
 }
 
 void MainDialogTest::Restart()
 {
-    if (IsOpen())
-        SendMessageW(dlg_, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return !IsOpen(); }));
-    PumpPending();
+    ASSERT_TRUE(Close());
     Open();
 }
 
@@ -61,25 +40,10 @@ void MainDialogTest::Settle()
 
 void MainDialogTest::TearDown()
 {
-    if (IsOpen())
-        SendMessageW(dlg_, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !IsOpen(); }));
-    PumpPending();
+    EXPECT_TRUE(Close());
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     SetCurrentDirectoryW(temp); // lets the test folder go
-}
-
-std::wstring MainDialogTest::Text(int id) const
-{
-    wchar_t text[1024] = {};
-    GetDlgItemTextW(dlg_, id, text, 1024);
-    return text;
-}
-
-void MainDialogTest::Click(int id)
-{
-    SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
 }
 
 std::wstring MainDialogTest::Cell(HWND list, int row, int column)
@@ -93,16 +57,16 @@ std::wstring MainDialogTest::Cell(HWND list, int row, int column)
     return text;
 }
 
-std::vector<Row> MainDialogTest::Rows(HWND list)
+std::vector<test::Row> MainDialogTest::Rows(HWND list)
 {
-    std::vector<Row> rows;
+    std::vector<test::Row> rows;
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i)
         rows.push_back({Cell(list, i, 0), Cell(list, i, 1), Cell(list, i, 2)});
     return rows;
 }
 
-void MainDialogTest::AppendRow(HWND list, const Row& row)
+void MainDialogTest::AppendRow(HWND list, const test::Row& row)
 {
     LVITEMW item{};
     item.mask = LVIF_TEXT;

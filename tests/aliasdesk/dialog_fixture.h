@@ -2,7 +2,9 @@
 // process, with its data files in a folder of the test's own.
 #pragma once
 
+#include "resource_dialog.h"
 #include "temp_dir.h"
+#include "test_row.h"
 
 #include <windows.h>
 
@@ -11,15 +13,7 @@
 #include <string>
 #include <vector>
 
-struct ReportTable;
-
-struct Row {
-    std::wstring alias, parameter, path;
-    bool operator==(const Row&) const = default;
-};
-void PrintTo(const Row& row, std::ostream* os);
-
-class MainDialogTest : public ::testing::Test {
+class MainDialogTest : public ::testing::Test, protected ResourceDialog {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -31,18 +25,12 @@ protected:
     // Waits until every worker has ended, then dispatches what they left.
     void Settle();
 
-    HWND Item(int id) const { return GetDlgItem(dlg_, id); }
-    std::wstring Text(int id) const;
-    void Click(int id); // the command a button click sends
-    bool IsOpen() const { return IsWindow(dlg_) != FALSE; }
-
     // Rows of a list, read with plain list-view messages.
-    static std::vector<Row> Rows(HWND list);
+    static std::vector<test::Row> Rows(HWND list);
     static std::wstring Cell(HWND list, int row, int column);
-    static void AppendRow(HWND list, const Row& row);
+    static void AppendRow(HWND list, const test::Row& row);
     static void Select(HWND list, int row, bool selected = true);
     static std::vector<int> SelectedRows(HWND list);
 
-    HWND dlg_ = nullptr;
     TempDir dir_;
 };

@@ -1,12 +1,11 @@
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
 #include "main_table.h"
 #include "platform.h"
-#include "pump.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
-#include "wide_text.h"
+#include "wait.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -15,12 +14,6 @@
 #include <set>
 
 namespace {
-
-std::wstring Lower(std::wstring text)
-{
-    LowerAsciiInPlace(text.data());
-    return text;
-}
 
 class FolderScanTest : public MainDialogTest {
 protected:
@@ -47,11 +40,11 @@ protected:
         PumpPending();
     }
 
-    std::vector<Row> MainRows() { return Rows(Item(IDC_MAIN_LIST)); }
+    std::vector<test::Row> MainRows() { return Rows(Item(IDC_MAIN_LIST)); }
     int RowCount() { return static_cast<int>(SendMessageW(Item(IDC_MAIN_LIST), LVM_GETITEMCOUNT, 0, 0)); }
     std::wstring Folder(const std::wstring& relative = L"")
     {
-        return Lower(relative.empty() ? dir_.path() : dir_ / relative);
+        return test::Lowered(relative.empty() ? dir_.path() : dir_ / relative);
     }
 };
 
@@ -60,7 +53,7 @@ TEST_F(FolderScanTest, ListsAProgramUnderItsLowerCaseStem)
     Touch(L"Apps\\Setup.EXE");
     Scan(dir_ / L"Apps");
 
-    EXPECT_EQ((std::vector<Row>{{L"setup", L"", Folder(L"Apps") + L"\\setup.exe"}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"setup", L"", Folder(L"Apps") + L"\\setup.exe"}}), MainRows());
     EXPECT_EQ(L"1", Text(IDC_COUNT));
     EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
     EXPECT_EQ(std::vector<int>{0}, SelectedRows(Item(IDC_MAIN_LIST)));
@@ -81,7 +74,7 @@ TEST_F(FolderScanTest, TakenAliasesGetACounterInWalkOrder)
     EXPECT_EQ(L"setup_#0", rows[1].alias);
     EXPECT_EQ(L"setup_#1", rows[2].alias);
     std::set<std::wstring> paths;
-    for (const Row& row : rows)
+    for (const test::Row& row : rows)
         paths.insert(row.path);
     EXPECT_EQ((std::set<std::wstring>{Folder(L"top\\one\\setup.exe"), Folder(L"top\\two\\setup.exe"),
                                       Folder(L"top\\three\\setup.exe")}),
@@ -109,7 +102,7 @@ TEST_F(FolderScanTest, AListedAliasWithAPathElsewhereGetsACounter)
     Scan(dir_ / L"Tools");
     const auto rows = MainRows();
     ASSERT_EQ(2u, rows.size());
-    EXPECT_EQ((Row{L"setup_#0", L"", Folder(L"Tools\\setup.exe")}), rows[1]);
+    EXPECT_EQ((test::Row{L"setup_#0", L"", Folder(L"Tools\\setup.exe")}), rows[1]);
 }
 
 TEST_F(FolderScanTest, AStemIsCutTo250Characters)
@@ -139,7 +132,7 @@ TEST_F(FolderScanTest, TheNameDotExeGivesAnEmptyAlias)
 {
     Touch(L"odd\\.exe");
     Scan(dir_ / L"odd");
-    EXPECT_EQ((std::vector<Row>{{L"", L"", Folder(L"odd\\.exe")}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"", L"", Folder(L"odd\\.exe")}}), MainRows());
 }
 
 TEST_F(FolderScanTest, OnlyNamesEndingInExeAreListed)
@@ -164,15 +157,16 @@ TEST_F(FolderScanTest, RecycleBinAndGuidFoldersAreNotEntered)
     Touch(L"drive\\{1234}\\junk.exe");
     Touch(L"drive\\$x.exe");
     Scan(dir_ / L"drive");
-    EXPECT_EQ((std::vector<Row>{{L"$x", L"", Folder(L"drive\\$x.exe")}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"$x", L"", Folder(L"drive\\$x.exe")}}), MainRows());
 }
 
 TEST_F(FolderScanTest, AFolderNamedLikeAProgramIsListedAndEntered)
 {
     Touch(L"top\\x.exe\\inner.exe");
     Scan(dir_ / L"top");
-    EXPECT_EQ((std::vector<Row>{{L"x", L"", Folder(L"top\\x.exe")}, {L"inner", L"", Folder(L"top\\x.exe\\inner.exe")}}),
-              MainRows());
+    EXPECT_EQ(
+        (std::vector<test::Row>{{L"x", L"", Folder(L"top\\x.exe")}, {L"inner", L"", Folder(L"top\\x.exe\\inner.exe")}}),
+        MainRows());
 }
 
 TEST_F(FolderScanTest, AMissingFolderStillFinishes)
@@ -272,14 +266,14 @@ TEST_F(FolderScanTest, ARelativeFolderIsTakenFromTheProgramsFolder)
 {
     Touch(L"rel\\tool.exe"); // the current directory is the test folder
     Scan(L"rel");
-    EXPECT_EQ((std::vector<Row>{{L"tool", L"", Folder(L"rel\\tool.exe")}}), MainRows());
+    EXPECT_EQ((std::vector<test::Row>{{L"tool", L"", Folder(L"rel\\tool.exe")}}), MainRows());
 }
 
 TEST_F(FolderScanTest, NamesOutsideTheAnsiCodePageAreListedExactly)
 {
     Touch(L"\x4E2D\x6587\\\xD83D\xDE00\x00C9.exe");
     Scan(dir_ / L"\x4E2D\x6587");
-    EXPECT_EQ((std::vector<Row>{{L"\xD83D\xDE00\x00C9", L"", Folder(L"\x4E2D\x6587\\\xD83D\xDE00\x00C9.exe")}}),
+    EXPECT_EQ((std::vector<test::Row>{{L"\xD83D\xDE00\x00C9", L"", Folder(L"\x4E2D\x6587\\\xD83D\xDE00\x00C9.exe")}}),
               MainRows());
 }
 
@@ -288,7 +282,7 @@ TEST_F(FolderScanTest, ClearDuringAScanDoesNotChangeWhatIsScanned)
     for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
-    ASSERT_TRUE(PumpSentUntil([&] { return RowCount() >= 5; })); // the scanner now waits mid-walk
+    ASSERT_TRUE(PumpUntil([&] { return RowCount() >= 5; }, kHangGuardMs, kSentOnly)); // the scanner now waits mid-walk
     Click(IDC_CLEAR);
     EXPECT_STREQ(L"", szScanFolder);
     WaitForWorkers();
@@ -296,7 +290,7 @@ TEST_F(FolderScanTest, ClearDuringAScanDoesNotChangeWhatIsScanned)
 
     const auto rows = MainRows();
     ASSERT_FALSE(rows.empty()) << "the scan went on after Clear";
-    for (const Row& row : rows)
+    for (const test::Row& row : rows)
         EXPECT_EQ(0u, row.path.find(Folder(L"big") + L"\\d")) << row.path;
     EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
 }
@@ -306,7 +300,7 @@ TEST_F(FolderScanTest, ClosingDuringAScanStopsItAndWaits)
     for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
-    ASSERT_TRUE(PumpSentUntil([&] { return RowCount() >= 5; })); // the scanner now waits mid-walk
+    ASSERT_TRUE(PumpUntil([&] { return RowCount() >= 5; }, kHangGuardMs, kSentOnly)); // the scanner now waits mid-walk
     SendMessageW(dlg_, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
@@ -318,7 +312,7 @@ TEST_F(FolderScanTest, CancelDuringAScanStopsItAndWaits)
     for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
-    ASSERT_TRUE(PumpSentUntil([&] { return RowCount() >= 5; })); // the scanner now waits mid-walk
+    ASSERT_TRUE(PumpUntil([&] { return RowCount() >= 5; }, kHangGuardMs, kSentOnly)); // the scanner now waits mid-walk
     Click(IDC_CANCEL);
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
@@ -332,10 +326,10 @@ TEST_F(FolderScanTest, AddAliasRowAppendsUnlessTheFirstRowIsTheSame)
     EXPECT_EQ(1, AddAliasRow(L"tool", L"c:\\tools\\tool.exe", L"/x")) << "only the first row is compared";
     EXPECT_EQ(0, AddAliasRow(nullptr, L"c:\\a.exe", nullptr));
     EXPECT_EQ(1, AddAliasRow(L"bare", nullptr, nullptr));
-    EXPECT_EQ((std::vector<Row>{{L"Tool", L"", L"C:\\Tools\\Tool.exe"},
-                                {L"tool", L"/x", L"c:\\tools\\tool.exe"},
-                                {L"tool", L"/x", L"c:\\tools\\tool.exe"},
-                                {L"bare", L"", L""}}),
+    EXPECT_EQ((std::vector<test::Row>{{L"Tool", L"", L"C:\\Tools\\Tool.exe"},
+                                      {L"tool", L"/x", L"c:\\tools\\tool.exe"},
+                                      {L"tool", L"/x", L"c:\\tools\\tool.exe"},
+                                      {L"bare", L"", L""}}),
               MainRows());
 }
 

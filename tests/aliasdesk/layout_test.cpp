@@ -1,6 +1,6 @@
-#include "dialog_fixture.h"
-#include "pump.h"
 #include "aliasdesk_ids.h"
+#include "dialog_fixture.h"
+#include "wait.h"
 
 #include <array>
 #include <map>

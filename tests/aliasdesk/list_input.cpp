@@ -1,6 +1,6 @@
 #include "list_input.h"
 
-#include "pump.h"
+#include "wait.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -139,10 +139,10 @@ void ListTest::SetUp()
     SetForegroundWindow(dlg_);
 }
 
-void ListTest::Fill(const std::vector<Row>& rows)
+void ListTest::Fill(const std::vector<test::Row>& rows)
 {
     rows_ = rows;
-    for (const Row& row : rows_)
+    for (const test::Row& row : rows_)
         AppendRow(Main(), row);
     SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
 }

@@ -3,8 +3,8 @@
 // with rows in its main list.
 #pragma once
 
-#include "dialog_fixture.h"
 #include "aliasdesk_ids.h"
+#include "dialog_fixture.h"
 
 #include <windows.h>
 
@@ -44,11 +44,11 @@ protected:
     void SetUp() override;
 
     // Puts the rows into the main list (rows_ holds them).
-    void Fill(const std::vector<Row>& rows);
+    void Fill(const std::vector<test::Row>& rows);
     void TypeFilter(const std::wstring& keys) { TypeAndSettle(Item(IDC_FILTER), keys); }
 
     HWND Main() const { return Item(IDC_MAIN_LIST); }
     HWND Filter() const { return Item(IDC_FILTER_LIST); }
 
-    std::vector<Row> rows_;
+    std::vector<test::Row> rows_;
 };

@@ -1,12 +1,12 @@
 #include "list_notify.h"
 
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "cell_edit.h"
 #include "dialog_fixture.h"
 #include "list_input.h"
-#include "pump.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
+#include "wait.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -18,20 +18,20 @@
 
 namespace {
 
-std::vector<std::wstring> Column(const std::vector<Row>& rows, std::wstring Row::*cell)
+std::vector<std::wstring> Column(const std::vector<test::Row>& rows, std::wstring test::Row::*cell)
 {
     std::vector<std::wstring> texts;
-    for (const Row& row : rows)
+    for (const test::Row& row : rows)
         texts.push_back(row.*cell);
     return texts;
 }
 
 // The rows of the part in the order the whole has them.
-std::vector<Row> InOrderOf(const std::vector<Row>& whole, const std::vector<Row>& part)
+std::vector<test::Row> InOrderOf(const std::vector<test::Row>& whole, const std::vector<test::Row>& part)
 {
-    std::vector<Row> ordered;
+    std::vector<test::Row> ordered;
     std::copy_if(whole.begin(), whole.end(), std::back_inserter(ordered),
-                 [&](const Row& row) { return std::find(part.begin(), part.end(), row) != part.end(); });
+                 [&](const test::Row& row) { return std::find(part.begin(), part.end(), row) != part.end(); });
     return ordered;
 }
 
@@ -114,19 +114,20 @@ TEST_F(ListNotifyTest, HeaderClicksSortBothListsAscendingThenDescending)
     // Only A to Z fold: the underscore lies between the two cases, the umlaut above both.
     ClickHeader(Filter(), 0);
     const std::vector<std::wstring> ascending = {L"_x", L"alp", L"Alpha", L"beta", L"Zeta", L"\u00C4rger"};
-    EXPECT_EQ(ascending, Column(Rows(Main()), &Row::alias));
+    EXPECT_EQ(ascending, Column(Rows(Main()), &test::Row::alias));
     EXPECT_EQ(InOrderOf(Rows(Main()), Rows(Filter())), Rows(Filter()));
     EXPECT_EQ(4u, Rows(Filter()).size());
 
     ClickHeader(Filter(), 2);
     const std::vector<std::wstring> descending = {L"e:\\arger.exe",   L"d:\\alpha.exe",  L"c:\\zeta.exe",
                                                   L"c:\\b\\beta.exe", L"C:\\A\\alp.exe", L"c:\\_\\x.exe"};
-    EXPECT_EQ(descending, Column(Rows(Main()), &Row::path));
+    EXPECT_EQ(descending, Column(Rows(Main()), &test::Row::path));
     EXPECT_EQ(InOrderOf(Rows(Main()), Rows(Filter())), Rows(Filter()));
 
     // Equal parameters leave both lists in one order too.
     ClickHeader(Filter(), 1);
-    EXPECT_EQ((std::vector<std::wstring>{L"", L"", L"", L"", L"-a", L"-z"}), Column(Rows(Main()), &Row::parameter));
+    EXPECT_EQ((std::vector<std::wstring>{L"", L"", L"", L"", L"-a", L"-z"}),
+              Column(Rows(Main()), &test::Row::parameter));
     EXPECT_EQ(InOrderOf(Rows(Main()), Rows(Filter())), Rows(Filter()));
 
     // The direction is shared by both lists.
@@ -134,7 +135,7 @@ TEST_F(ListNotifyTest, HeaderClicksSortBothListsAscendingThenDescending)
     ASSERT_TRUE(IsWindowVisible(Main()));
     ClickHeader(Main(), 0);
     std::vector<std::wstring> reversed(ascending.rbegin(), ascending.rend());
-    EXPECT_EQ(reversed, Column(Rows(Main()), &Row::alias));
+    EXPECT_EQ(reversed, Column(Rows(Main()), &test::Row::alias));
     EXPECT_EQ(0, bModified.load()) << "sorting changes no row";
     EXPECT_EQ(0, CompareRows(0, 1, 0)) << "no context, no order";
 }
@@ -148,7 +149,7 @@ TEST_F(ListNotifyTest, AHeaderClickDuringAnEditPutsTheTextIntoItsOwnRow)
 
     EXPECT_FALSE(IsCellEditing());
     EXPECT_EQ(nullptr, reinterpret_cast<HWND>(SendMessageW(Main(), LVM_GETEDITCONTROL, 0, 0)));
-    const std::vector<Row> rows = Rows(Main());
+    const std::vector<test::Row> rows = Rows(Main());
     EXPECT_EQ(L"Alpha", rows[2].alias) << "sorted";
     EXPECT_EQ(L"f:\\alpha.exe", rows[2].path);
     EXPECT_EQ(1, bModified.load());
@@ -212,17 +213,17 @@ TEST_F(ListNotifyTest, TheDeleteKeyRemovesTheSelectedRowsOfEitherList)
     EXPECT_EQ(0, bModified.load());
 
     PressKey(Main(), VK_DELETE);
-    std::vector<Row> expected = rows_;
+    std::vector<test::Row> expected = rows_;
     expected.erase(expected.begin() + 2);
     EXPECT_EQ(expected, Rows(Main()));
     EXPECT_EQ(L"5", Text(IDC_COUNT));
 
     TypeFilter(L"*e");
-    ASSERT_EQ((std::vector<Row>{rows_[0], rows_[4], rows_[5]}), Rows(Filter()));
+    ASSERT_EQ((std::vector<test::Row>{rows_[0], rows_[4], rows_[5]}), Rows(Filter()));
     Select(Filter(), 0, false);
     Select(Filter(), 2);
     PressKey(Filter(), VK_DELETE);
-    EXPECT_EQ((std::vector<Row>{rows_[0], rows_[4]}), Rows(Filter()));
+    EXPECT_EQ((std::vector<test::Row>{rows_[0], rows_[4]}), Rows(Filter()));
     expected.pop_back();
     EXPECT_EQ(expected, Rows(Main()));
     EXPECT_EQ(L"4", Text(IDC_COUNT));
@@ -263,9 +264,9 @@ TEST_F(ListNotifyTest, NotificationsFromOtherControlsAreLeftAlone)
 }
 
 // Enough rows that a worker is still adding them when the header is clicked.
-std::vector<Row> ManyRows(int count)
+std::vector<test::Row> ManyRows(int count)
 {
-    std::vector<Row> rows;
+    std::vector<test::Row> rows;
     for (int i = 0; i < count; ++i) {
         const std::wstring alias = L"app" + std::to_wstring((i * 7919) % count);
         rows.push_back({alias, L"", L"c:\\apps\\" + alias + L".exe"});
@@ -284,16 +285,17 @@ TEST_F(SortWhileAddingTest, AFilterPassSortedMidwayEndsInTheMainListsOrder)
     Fill(ManyRows(400));
 
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
-    ASSERT_TRUE(PumpSentUntil([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }, kHangGuardMs, kSentOnly));
     NMLISTVIEW click{};
     click.hdr.code = LVN_COLUMNCLICK;
     Notify(IDC_FILTER_LIST, &click.hdr); // the pass is held between two rows
     WaitForWorkers();
     PumpPending();
 
-    const std::vector<Row> main_rows = Rows(Main());
+    const std::vector<test::Row> main_rows = Rows(Main());
     EXPECT_TRUE(std::is_sorted(main_rows.begin(), main_rows.end(),
-                               [](const Row& a, const Row& b) { return a.alias < b.alias; }));
+                               [](const test::Row& a, const test::Row& b) { return a.alias < b.alias; }));
     EXPECT_EQ(main_rows, Rows(Filter())) << "every row once, in the main list's order";
 }
 
@@ -303,7 +305,7 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
     const std::wstring folder = dir_.path() + L"\\apps";
     ASSERT_TRUE(MakeDirs(folder));
     std::vector<std::wstring> aliases;
-    for (const Row& row : ManyRows(300)) {
+    for (const test::Row& row : ManyRows(300)) {
         ASSERT_TRUE(WriteFileBytes(folder + L"\\" + row.alias + L".exe", "MZ"));
         aliases.push_back(row.alias);
     }
@@ -312,11 +314,11 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
 
     SetDlgItemTextW(dlg_, IDC_PATH, folder.c_str());
     Click(IDC_ADD);
-    ASSERT_TRUE(PumpSentUntil([&] { return SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0) >= 10; }));
+    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0) >= 10; }, kHangGuardMs, kSentOnly));
     Notify(IDC_MAIN_LIST, &click.hdr);
-    const std::vector<Row> listed_so_far = Rows(Main());
+    const std::vector<test::Row> listed_so_far = Rows(Main());
     EXPECT_TRUE(std::is_sorted(listed_so_far.begin(), listed_so_far.end(),
-                               [](const Row& a, const Row& b) { return a.alias < b.alias; }));
+                               [](const test::Row& a, const test::Row& b) { return a.alias < b.alias; }));
     const std::wstring edited = Cell(Main(), 1, 0);
     const RECT path = CellRect(Main(), 1, 2);
     SetLastListClick({static_cast<DWORD>(path.left + 4), static_cast<DWORD>(path.top + 2)});
@@ -332,12 +334,12 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
     ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(Item(IDC_ADD)) != FALSE; }));
     WaitForWorkers();
     PumpPending();
-    const std::vector<Row> rows = Rows(Main());
-    std::vector<std::wstring> listed = Column(rows, &Row::alias);
+    const std::vector<test::Row> rows = Rows(Main());
+    std::vector<std::wstring> listed = Column(rows, &test::Row::alias);
     std::sort(listed.begin(), listed.end());
     std::sort(aliases.begin(), aliases.end());
     EXPECT_EQ(aliases, listed);
-    const auto row = std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.alias == edited; });
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const test::Row& r) { return r.alias == edited; });
     ASSERT_NE(rows.end(), row);
     EXPECT_EQ(L"c:\\edited.exe", row->path);
 }

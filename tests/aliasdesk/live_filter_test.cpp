@@ -1,13 +1,13 @@
 #include "live_filter.h"
 
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "debug_capture.h"
 #include "dialog_fixture.h"
 #include "main_dialog.h"
 #include "main_table.h"
-#include "pump.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
+#include "wait.h"
 #include "wide_text.h"
 #include "workers.h"
 
@@ -39,12 +39,12 @@ bool ContainsNoCase(const std::wstring& text, const std::wstring& part)
 }
 
 // The words cycle, so each pattern below matches a known share of the rows.
-std::vector<Row> MakeTable(int count)
+std::vector<test::Row> MakeTable(int count)
 {
     const wchar_t* words[] = {L"notepad", L"Nova",   L"NOISE", L"nod",    L"piano",   L"casino", L"snow",
                               L"n",       L"editor", L"paint", L"calc",   L"winword", L"excel",  L"chrome",
                               L"firefox", L"vlc",    L"git",   L"python", L"make",    L"zip"};
-    std::vector<Row> rows;
+    std::vector<test::Row> rows;
     for (int i = 0; i < count; ++i) {
         const std::wstring word = words[i % std::size(words)];
         const std::wstring alias = word + L"_" + std::to_wstring(i);
@@ -54,9 +54,9 @@ std::vector<Row> MakeTable(int count)
     return rows;
 }
 
-std::vector<Row> Where(const std::vector<Row>& rows, const std::function<bool(const Row&)>& keep)
+std::vector<test::Row> Where(const std::vector<test::Row>& rows, const std::function<bool(const test::Row&)>& keep)
 {
-    std::vector<Row> kept;
+    std::vector<test::Row> kept;
     std::copy_if(rows.begin(), rows.end(), std::back_inserter(kept), keep);
     return kept;
 }
@@ -121,12 +121,12 @@ protected:
         Fill(MakeTable(300));
     }
 
-    void Fill(const std::vector<Row>& rows)
+    void Fill(const std::vector<test::Row>& rows)
     {
         rows_ = rows;
         HWND main_list = Item(IDC_MAIN_LIST);
         SendMessageW(main_list, WM_SETREDRAW, FALSE, 0); // setting up, not under test
-        for (const Row& row : rows_)
+        for (const test::Row& row : rows_)
             AppendRow(main_list, row);
         SendMessageW(main_list, WM_SETREDRAW, TRUE, 0);
         SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
@@ -165,7 +165,7 @@ protected:
 
     bool FilterListShown() const { return (GetWindowLongPtrW(Item(IDC_FILTER_LIST), GWL_STYLE) & WS_VISIBLE) != 0; }
 
-    std::vector<Row> rows_;
+    std::vector<test::Row> rows_;
 };
 
 TEST_F(LiveFilterTest, LettersListTheAliasesThatBeginWithThem)
@@ -176,7 +176,8 @@ TEST_F(LiveFilterTest, LettersListTheAliasesThatBeginWithThem)
     EXPECT_EQ(L"no", Text(IDC_FILTER));
     EXPECT_FALSE(IsMainListShown(dlg_));
     EXPECT_TRUE(FilterListShown());
-    const std::vector<Row> expected = Where(rows_, [](const Row& r) { return StartsWithNoCase(r.alias, L"no"); });
+    const std::vector<test::Row> expected =
+        Where(rows_, [](const test::Row& r) { return StartsWithNoCase(r.alias, L"no"); });
     ASSERT_EQ(60u, expected.size());
     EXPECT_EQ(expected, Rows(Item(IDC_FILTER_LIST)));
     EXPECT_EQ(std::vector<int>{0}, SelectedRows(Item(IDC_FILTER_LIST)));
@@ -190,7 +191,8 @@ TEST_F(LiveFilterTest, LettersListTheAliasesThatBeginWithThem)
 TEST_F(LiveFilterTest, ALeadingStarSearchesAnywhereAndAStarAloneListsAll)
 {
     TypeSlowly(L"*no");
-    EXPECT_EQ(Where(rows_, [](const Row& r) { return ContainsNoCase(r.alias, L"no"); }), Rows(Item(IDC_FILTER_LIST)));
+    EXPECT_EQ(Where(rows_, [](const test::Row& r) { return ContainsNoCase(r.alias, L"no"); }),
+              Rows(Item(IDC_FILTER_LIST)));
 
     EraseBox();
     TypeSlowly(L"*");
@@ -215,7 +217,8 @@ TEST_F(LiveFilterTest, PathMatchingStartsAtTheDriveLetter)
     EXPECT_TRUE(FilterListShown());
     EXPECT_TRUE(Rows(Item(IDC_FILTER_LIST)).empty()) << "the path begins with its drive letter";
 
-    const std::vector<Row> on_d = Where(rows_, [](const Row& r) { return StartsWithNoCase(r.path, L"d:\\notes"); });
+    const std::vector<test::Row> on_d =
+        Where(rows_, [](const test::Row& r) { return StartsWithNoCase(r.path, L"d:\\notes"); });
     ASSERT_EQ(150u, on_d.size());
     EraseBox();
     Type(L"*notes");
@@ -225,7 +228,7 @@ TEST_F(LiveFilterTest, PathMatchingStartsAtTheDriveLetter)
     EraseBox();
     Type(L"d:\\NOTES\\n");
     Settle();
-    EXPECT_EQ(Where(on_d, [](const Row& r) { return StartsWithNoCase(r.path, L"d:\\notes\\n"); }),
+    EXPECT_EQ(Where(on_d, [](const test::Row& r) { return StartsWithNoCase(r.path, L"d:\\notes\\n"); }),
               Rows(Item(IDC_FILTER_LIST)));
 }
 
@@ -247,7 +250,7 @@ TEST_F(LiveFilterTest, BackspaceToEmptyShowsTheMainListWithItsFirstRowSelected)
 TEST_F(LiveFilterTest, ChangesWithoutACharacterDoNotFilterAgain)
 {
     TypeSlowly(L"n");
-    const std::vector<Row> shown = Rows(Item(IDC_FILTER_LIST));
+    const std::vector<test::Row> shown = Rows(Item(IDC_FILTER_LIST));
     ASSERT_FALSE(shown.empty());
 
     // The Delete key takes the last character without a character message.
@@ -273,13 +276,13 @@ TEST_F(LiveFilterTest, FastTypingEndsWithTheRowsOfTheFinalText)
 
     // n, o, x, two Backspaces and o again: six workers for the final text "no".
     Type(L"nox\b\bo");
-    const ULONGLONG guard = GetTickCount64() + kHangGuardMs;
-    while (NewestFilterTicket() < 6 && GetTickCount64() < guard)
-        Sleep(1); // every worker holds its ticket before any may fill the list
+    // Not dispatching: every worker holds its ticket before any may fill the list.
+    PollUntil([] { return NewestFilterTicket() >= 6; }, kHangGuardMs, 1);
     ASSERT_EQ(6, NewestFilterTicket());
     Settle();
 
-    const std::vector<Row> expected = Where(rows_, [](const Row& r) { return StartsWithNoCase(r.alias, L"no"); });
+    const std::vector<test::Row> expected =
+        Where(rows_, [](const test::Row& r) { return StartsWithNoCase(r.alias, L"no"); });
     EXPECT_EQ(expected, Rows(Item(IDC_FILTER_LIST)));
     EXPECT_EQ(static_cast<int>(expected.size()), InsertCounter::inserted) << "older workers gave up before any row";
     EXPECT_EQ(0, RunningFilterWorkers());
@@ -302,7 +305,7 @@ TEST_F(LiveFilterTest, FastTypingEndsWithTheRowsOfTheFinalText)
     capture.Clear();
     TypeSlowly(L"t");
     EXPECT_EQ(std::vector<std::wstring>{LeaveLine(1)}, LeaveLines(capture));
-    EXPECT_EQ(Where(rows_, [](const Row& r) { return StartsWithNoCase(r.alias, L"not"); }),
+    EXPECT_EQ(Where(rows_, [](const test::Row& r) { return StartsWithNoCase(r.alias, L"not"); }),
               Rows(Item(IDC_FILTER_LIST)));
 }
 
@@ -324,7 +327,7 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewTakesTheSameAliasesFromTheMainList
 {
     TypeSlowly(L"no");
     HWND filter_list = Item(IDC_FILTER_LIST);
-    std::vector<Row> shown = Rows(filter_list);
+    std::vector<test::Row> shown = Rows(filter_list);
     Select(filter_list, 0, false);
     Select(filter_list, 1);
     Select(filter_list, 3);
@@ -333,7 +336,7 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewTakesTheSameAliasesFromTheMainList
 
     Click(IDC_REMOVE);
 
-    std::vector<Row> remaining = rows_;
+    std::vector<test::Row> remaining = rows_;
     std::erase(remaining, shown[1]);
     std::erase(remaining, shown[3]);
     EXPECT_EQ(remaining, Rows(Item(IDC_MAIN_LIST)));
@@ -359,7 +362,7 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewNeverTakesAWrongMainRow)
     TypeSlowly(L"no");
     HWND main_list = Item(IDC_MAIN_LIST);
     HWND filter_list = Item(IDC_FILTER_LIST);
-    const std::vector<Row> shown = Rows(filter_list);
+    const std::vector<test::Row> shown = Rows(filter_list);
 
     // The main row of filter row 1 has gone; the rest stand in reverse order,
     // out of the filter list's order.
@@ -367,18 +370,18 @@ TEST_F(LiveFilterTest, RemoveInTheFilteredViewNeverTakesAWrongMainRow)
     ASSERT_NE(rows_.end(), gone);
     SendMessageW(main_list, LVM_DELETEITEM, gone - rows_.begin(), 0);
     SendMessageW(main_list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&LaterFirst));
-    std::vector<Row> main_rows = Rows(main_list);
+    std::vector<test::Row> main_rows = Rows(main_list);
 
     Select(filter_list, 0);
     Select(filter_list, 1);
     Select(filter_list, 2);
     Click(IDC_REMOVE);
 
-    std::vector<Row> expected = main_rows;
+    std::vector<test::Row> expected = main_rows;
     std::erase(expected, shown[0]);
     std::erase(expected, shown[2]);
     EXPECT_EQ(expected, Rows(main_list));
-    EXPECT_EQ(std::vector<Row>(shown.begin() + 3, shown.end()), Rows(filter_list));
+    EXPECT_EQ(std::vector<test::Row>(shown.begin() + 3, shown.end()), Rows(filter_list));
     EXPECT_EQ(std::to_wstring(expected.size()), Text(IDC_COUNT)) << "the label counts the main list's rows";
 }
 
@@ -389,7 +392,7 @@ TEST_F(LiveFilterTest, RemoveInTheFullViewSelectsTheRowThatMovedIntoTheLastPlace
         Select(main_list, row);
     Click(IDC_REMOVE);
 
-    std::vector<Row> expected = rows_;
+    std::vector<test::Row> expected = rows_;
     expected.erase(expected.begin() + 7);
     expected.erase(expected.begin() + 2, expected.begin() + 4);
     EXPECT_EQ(expected, Rows(main_list));
@@ -449,7 +452,7 @@ TEST_F(LiveFilterTest, ClosingStopsARunningPassAtItsNextStep)
 
     Type(L"*");
     // The worker is held after its first rows, its next step already sent.
-    ASSERT_TRUE(PumpSentUntil([] { return InsertCounter::inserted >= 1; }));
+    ASSERT_TRUE(PumpUntil([] { return InsertCounter::inserted >= 1; }, kHangGuardMs, kSentOnly));
     const int before_close = InsertCounter::inserted;
     SendMessageW(dlg_, WM_CLOSE, 0, 0);
 
@@ -469,9 +472,7 @@ TEST_F(LiveFilterTest, ClosingLetsWorkersWaitingForTheLockGiveUp)
     DebugCapture capture;
 
     Type(L"*ab");
-    const ULONGLONG guard = GetTickCount64() + kHangGuardMs;
-    while (NewestFilterTicket() < 3 && GetTickCount64() < guard)
-        Sleep(1);
+    PollUntil([] { return NewestFilterTicket() >= 3; }, kHangGuardMs, 1);
     SendMessageW(dlg_, WM_CLOSE, 0, 0);
 
     EXPECT_FALSE(IsOpen());
@@ -485,7 +486,7 @@ TEST_F(LiveFilterTest, ClosingLetsWorkersWaitingForTheLockGiveUp)
 TEST_F(MainDialogTest, ClearAfterFilteringRemovesExactlyTheShownRows)
 {
     WaitForWorkers();
-    std::vector<Row> rows;
+    std::vector<test::Row> rows;
     for (const wchar_t* alias :
          {L"alpha", L"notepad", L"beta", L"gamma", L"Nova", L"delta", L"epsilon", L"nod", L"zeta", L"eta"}) {
         rows.push_back({alias, L"", std::wstring(L"c:\\") + alias + L".exe"});
@@ -499,7 +500,8 @@ TEST_F(MainDialogTest, ClearAfterFilteringRemovesExactlyTheShownRows)
     ASSERT_EQ(3u, Rows(Item(IDC_FILTER_LIST)).size());
 
     Click(IDC_CLEAR);
-    EXPECT_EQ(Where(rows, [](const Row& r) { return !StartsWithNoCase(r.alias, L"no"); }), Rows(Item(IDC_MAIN_LIST)));
+    EXPECT_EQ(Where(rows, [](const test::Row& r) { return !StartsWithNoCase(r.alias, L"no"); }),
+              Rows(Item(IDC_MAIN_LIST)));
     EXPECT_TRUE(Rows(Item(IDC_FILTER_LIST)).empty());
     EXPECT_EQ(L"7", Text(IDC_COUNT));
     EXPECT_EQ(L"no", Text(IDC_FILTER));

@@ -1,12 +1,12 @@
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "cell_edit.h"
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 #include "main_dialog.h"
 #include "main_table.h"
-#include "pump.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
+#include "wait.h"
 #include "window_watch.h"
 
 #include <commctrl.h>
@@ -14,13 +14,6 @@
 #include <string>
 
 namespace {
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
 
 LONG_PTR StyleOf(HWND window)
 {
@@ -46,16 +39,7 @@ RECT ClientRectOf(HWND child)
     return r;
 }
 
-// The resource table of the dialog: id, class, text, style besides WS_CHILD,
-// and x, y, width, height in dialog units, in template order.
-struct ControlSpec {
-    int id;
-    const wchar_t* cls;
-    const wchar_t* text;
-    DWORD style;
-    short x, y, cx, cy;
-};
-
+// The resource table of the dialog, in template order.
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_FLAT | BS_PUSHBUTTON;
 constexpr DWORD kEdit = WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kRadio = WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON;
@@ -63,7 +47,7 @@ constexpr DWORD kList =
     WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_EDITLABELS | LVS_ALIGNLEFT;
 constexpr DWORD kLabel = WS_VISIBLE | WS_GROUP | SS_LEFT;
 
-const ControlSpec kControls[] = {
+const ControlRow kControls[] = {
     {IDC_PATH, L"Edit", L"", kEdit, 52, 7, 354, 14},
     {IDC_BROWSE, L"Button", L"&Browse...", kButton, 415, 7, 50, 14},
     {IDC_ADD, L"Button", L"&Add", kButton, 480, 7, 50, 14},
@@ -109,21 +93,7 @@ TEST(MainDialogResource, IsLaidOutAsTheTableSays)
     EXPECT_EQ(L"MS Shell Dlg", dialog.font);
     EXPECT_EQ(8, dialog.point_size);
 
-    ASSERT_EQ(std::size(kControls), dialog.items.size());
-    for (size_t i = 0; i < dialog.items.size(); ++i) {
-        const ControlSpec& spec = kControls[i];
-        const TemplateItem& item = dialog.items[i];
-        SCOPED_TRACE(spec.id);
-        EXPECT_EQ(spec.id, item.id);
-        EXPECT_EQ(0, _wcsicmp(spec.cls, item.cls.c_str())) << item.cls.c_str(); // class names ignore case
-        EXPECT_EQ(spec.text, item.text);
-        EXPECT_EQ(spec.style | WS_CHILD, item.style);
-        EXPECT_EQ(0u, item.ex_style);
-        EXPECT_EQ(spec.x, item.x);
-        EXPECT_EQ(spec.y, item.y);
-        EXPECT_EQ(spec.cx, item.cx);
-        EXPECT_EQ(spec.cy, item.cy);
-    }
+    ExpectItemsAsRows(dialog, kControls, std::size(kControls));
 }
 
 TEST_F(MainDialogTest, ComesUpWithEveryControlOfTheResource)
@@ -131,16 +101,7 @@ TEST_F(MainDialogTest, ComesUpWithEveryControlOfTheResource)
     wchar_t title[64] = {};
     GetWindowTextW(dlg_, title, 64);
     EXPECT_STREQ(L"Velkor - Add", title);
-    HWND child = GetWindow(dlg_, GW_CHILD);
-    for (const ControlSpec& spec : kControls) {
-        SCOPED_TRACE(spec.id);
-        ASSERT_NE(nullptr, child);
-        EXPECT_EQ(spec.id, static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)));
-        EXPECT_EQ(0, _wcsicmp(spec.cls, ClassOf(child).c_str())) << ClassOf(child).c_str();
-        EXPECT_EQ((spec.style & WS_VISIBLE) != 0, IsWindowVisible(child) != FALSE);
-        child = GetWindow(child, GW_HWNDNEXT);
-    }
-    EXPECT_EQ(nullptr, child);
+    ExpectChildrenAsRows(dlg_, kControls, std::size(kControls));
     EXPECT_TRUE(StyleOf(Item(IDC_GROUP)) & WS_CLIPSIBLINGS);
     EXPECT_TRUE(StyleOf(Item(IDC_GROUP)) & WS_CLIPCHILDREN);
 }
@@ -201,7 +162,7 @@ TEST_F(MainDialogTest, RadioButtonsSwitchAndGiveTheFilterBoxTheFocus)
 }
 
 // A filter row as the filter makes it: carrying the identity of its main row.
-void AppendCopy(HWND filter_list, Row row, RowId id)
+void AppendCopy(HWND filter_list, test::Row row, RowId id)
 {
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -233,7 +194,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewRemovesExactlyTheShownRows)
 {
     HWND main_list = Item(IDC_MAIN_LIST);
     HWND filter_list = Item(IDC_FILTER_LIST);
-    std::vector<Row> all;
+    std::vector<test::Row> all;
     for (int i = 0; i < 10; ++i) {
         all.push_back({L"alias" + std::to_wstring(i), L"", L"c:\\p" + std::to_wstring(i) + L".exe"});
         AppendRow(main_list, all.back());
@@ -247,7 +208,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewRemovesExactlyTheShownRows)
 
     Click(IDC_CLEAR);
 
-    std::vector<Row> expected = all;
+    std::vector<test::Row> expected = all;
     expected.erase(expected.begin() + 9);
     expected.erase(expected.begin() + 5);
     expected.erase(expected.begin() + 2);
@@ -272,7 +233,7 @@ TEST_F(MainDialogTest, ClearInTheFilteredViewSkipsRowsNoLongerInTheMainList)
     ShowWindow(filter_list, SW_SHOW);
 
     Click(IDC_CLEAR);
-    EXPECT_EQ((std::vector<Row>{{L"a", L"", L""}, {L"c", L"", L""}}), Rows(main_list));
+    EXPECT_EQ((std::vector<test::Row>{{L"a", L"", L""}, {L"c", L"", L""}}), Rows(main_list));
     EXPECT_EQ(L"2", Text(IDC_COUNT));
 }
 

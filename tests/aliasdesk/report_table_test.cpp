@@ -1,7 +1,7 @@
 #include "report_table.h"
 
 #include "app_state.h"
-#include "pump.h"
+#include "wait.h"
 
 #include <commctrl.h>
 #include <malloc.h>

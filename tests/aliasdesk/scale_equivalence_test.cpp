@@ -1,13 +1,13 @@
 // The shortcuts that keep large tables fast must answer exactly as the list
 // control itself: the alias index against LVM_FINDITEMW, and rows appended
 // together against rows written one message at a time.
+#include "aliasdesk_ids.h"
 #include "main_table.h"
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
 #include "live_filter.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
 
 #include <commctrl.h>
 
@@ -107,7 +107,7 @@ TEST_F(ScaleEquivalenceTest, RowsAppendedTogetherEqualRowsWrittenOneByOne)
     // through one appender: cells and column widths must come out the same.
     HWND one_by_one = Item(IDC_FILTER_LIST);
     std::mt19937 random(7);
-    std::vector<Row> rows;
+    std::vector<test::Row> rows;
     for (int i = 0; i < 200; ++i) {
         std::wstring path(static_cast<size_t>(random() % 60), L'p');
         rows.push_back({RandomAlias(random) + std::to_wstring(i), i % 3 ? L"" : L"/x", path});
@@ -119,7 +119,7 @@ TEST_F(ScaleEquivalenceTest, RowsAppendedTogetherEqualRowsWrittenOneByOne)
     }
     {
         RowAppender appender(pMainTable, static_cast<int>(rows.size()));
-        for (const Row& row : rows)
+        for (const test::Row& row : rows)
             appender.Append(row.alias.c_str(), row.parameter.c_str(), row.path.c_str());
     }
     EXPECT_EQ(Rows(one_by_one), Rows(Item(IDC_MAIN_LIST)));
@@ -191,7 +191,7 @@ TEST_F(ScaleEquivalenceTest, AFilterPassListsWhatTheRowByRowSearchFinds)
         ASSERT_EQ(pattern, Text(IDC_FILTER));
         Settle();
 
-        std::vector<Row> expected;
+        std::vector<test::Row> expected;
         for (int row = FindNextMatch(pattern.c_str(), -1, column); row != -1;
              row = FindNextMatch(pattern.c_str(), row, column))
             expected.push_back({Cell(list, row, 0), Cell(list, row, 1), Cell(list, row, 2)});

@@ -11,10 +11,10 @@
 #include "main_table.h"
 #include "platform.h"
 #include "profile_codec.h"
-#include "pump.h"
 #include "store_files.h"
 #include "aliasdesk_ids.h"
 #include "wide_text.h"
+#include "wait.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -28,22 +28,16 @@
 
 namespace {
 
-std::wstring Lower(std::wstring text)
+std::vector<test::Row> Lowered(std::vector<test::Row> rows)
 {
-    LowerAsciiInPlace(text.data());
-    return text;
-}
-
-std::vector<Row> Lowered(std::vector<Row> rows)
-{
-    for (Row& row : rows)
-        row = {Lower(row.alias), Lower(row.parameter), Lower(row.path)};
+    for (test::Row& row : rows)
+        row = test::Lowered(row);
     return rows;
 }
 
-std::vector<Row> Sorted(std::vector<Row> rows)
+std::vector<test::Row> Sorted(std::vector<test::Row> rows)
 {
-    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.path < b.path; });
+    std::sort(rows.begin(), rows.end(), [](const test::Row& a, const test::Row& b) { return a.path < b.path; });
     return rows;
 }
 
@@ -179,7 +173,7 @@ protected:
     }
 
     // The rows the store holds, in its order.
-    std::vector<Row> StoredRows()
+    std::vector<test::Row> StoredRows()
     {
         std::string bytes;
         ReadFileBytes(dir_.path() + L"\\history.dat", &bytes);
@@ -188,7 +182,7 @@ protected:
                   reinterpret_cast<char*>(units.data()));
         // Read as the loader reads it: the profile functions read the whole file per key.
         const ConfigIndex config = ReadConfigIndex((dir_.path() + L"\\config.ini").c_str());
-        std::vector<Row> rows;
+        std::vector<test::Row> rows;
         for (size_t at = 0; at < units.size();) {
             const std::wstring alias = units.c_str() + at;
             at += alias.size() + 1;
@@ -220,7 +214,7 @@ TEST_F(TableIntegrityTest, ASaveHeldMidSnapshotWritesTheTableAsItStands)
         AfterSteps(2, [&] { Act(action); });
         Click(IDC_APPLY);
         Settle();
-        const std::vector<Row> table = Rows(Main());
+        const std::vector<test::Row> table = Rows(Main());
         EXPECT_EQ(Lowered(table), StoredRows());
         EXPECT_EQ(0, bModified.load());
     }
@@ -245,17 +239,17 @@ TEST_F(TableIntegrityTest, AReloadHeldMidEmptyingTakesExactlyTheRowsItFound)
 {
     Append(L"stored", 3);
     Save();
-    const std::vector<Row> stored = StoredRows();
+    const std::vector<test::Row> stored = StoredRows();
     for (Action action : kActions) {
         SCOPED_TRACE(NameOf(action));
         SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
         Append(L"old", 20000);
-        std::vector<Row> expected;
+        std::vector<test::Row> expected;
         AfterSteps(1, [&] {
             AddAliasRow(L"m-scan0", L"c:\\m-scan0.exe", nullptr); // as a scan still running would
             AddAliasRow(L"m-scan1", L"c:\\m-scan1.exe", nullptr);
             Act(action);
-            for (const Row& row : Rows(Main())) {
+            for (const test::Row& row : Rows(Main())) {
                 if (row.alias.starts_with(L"m-scan"))
                     expected.push_back(row);
             }
@@ -284,7 +278,7 @@ TEST_F(TableIntegrityTest, AFilterPassHeldMidwayListsTheTableAsItStands)
             SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1); // Reload emptied the box; the next character filters
             Settle();
         }
-        const std::vector<Row> main_rows = Rows(Main());
+        const std::vector<test::Row> main_rows = Rows(Main());
         ASSERT_EQ(main_rows, Rows(Filter()));
         for (int row = 0; row < Count(Filter()); row += 997)
             EXPECT_EQ(IdOfRow(Main(), row), IdOfRow(Filter(), row)) << row;
@@ -299,7 +293,7 @@ TEST_F(TableIntegrityTest, AScanHeldBetweenBatchesListsEveryProgramOnce)
     ASSERT_TRUE(MakeDirs(folder));
     std::vector<std::wstring> programs;
     for (int i = 0; i < 300; ++i) {
-        programs.push_back(Lower(folder + L"\\p" + std::to_wstring(i) + L".exe"));
+        programs.push_back(test::Lowered(folder + L"\\p" + std::to_wstring(i) + L".exe"));
         ASSERT_TRUE(WriteFileBytes(programs.back(), "MZ"));
     }
     for (Action action : kActions) {
@@ -307,7 +301,7 @@ TEST_F(TableIntegrityTest, AScanHeldBetweenBatchesListsEveryProgramOnce)
         SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
         szScanFolder[0] = L'\0';
         Append(L"base", 4);
-        std::vector<Row> before, expected;
+        std::vector<test::Row> before, expected;
         AfterSteps(1, [&] { // the first batch
             before = Rows(Main());
             Act(action);
@@ -320,15 +314,15 @@ TEST_F(TableIntegrityTest, AScanHeldBetweenBatchesListsEveryProgramOnce)
         const size_t kept = expected.size();
         for (const std::wstring& path : programs) {
             const bool listed =
-                std::any_of(before.begin(), before.end(), [&](const Row& row) { return row.path == path; });
+                std::any_of(before.begin(), before.end(), [&](const test::Row& row) { return row.path == path; });
             if (!listed)
                 expected.push_back({path.substr(folder.size() + 1, path.size() - folder.size() - 5), L"", path});
         }
-        const std::vector<Row> rows = Rows(Main());
+        const std::vector<test::Row> rows = Rows(Main());
         ASSERT_GE(rows.size(), kept);
         if (action != Action::Reload) {
-            EXPECT_EQ(std::vector<Row>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(kept)),
-                      std::vector<Row>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept)));
+            EXPECT_EQ(std::vector<test::Row>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(kept)),
+                      std::vector<test::Row>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept)));
         }
         EXPECT_EQ(Sorted(expected), Sorted(rows));
     }
@@ -338,17 +332,17 @@ TEST_F(TableIntegrityTest, AScanHeldBetweenBatchesListsEveryProgramOnce)
 // main row it was copied from, never for the first one with its alias.
 TEST_F(TableIntegrityTest, TheFilteredViewActsOnTheMainRowEachRowWasCopiedFrom)
 {
-    const std::vector<Row> rows = {{L"tool", L"", L"c:\\a\\tool.exe"},
+    const std::vector<test::Row> rows = {{L"tool", L"", L"c:\\a\\tool.exe"},
                                    {L"other", L"", L"c:\\other.exe"},
                                    {L"tool", L"", L"c:\\b\\tool.exe"},
                                    {L"tool", L"", L"c:\\c\\tool.exe"}};
-    std::vector<Row> without_b = rows;
+    std::vector<test::Row> without_b = rows;
     without_b.erase(without_b.begin() + 2);
-    std::vector<Row> edited_b = rows;
+    std::vector<test::Row> edited_b = rows;
     edited_b[2].parameter = L"/x";
     struct Case {
         Action action;
-        std::vector<Row> expected;
+        std::vector<test::Row> expected;
     };
     const Case cases[] = {{Action::Remove, without_b},
                           {Action::DeleteKey, without_b},
@@ -359,10 +353,10 @@ TEST_F(TableIntegrityTest, TheFilteredViewActsOnTheMainRowEachRowWasCopiedFrom)
         SCOPED_TRACE(NameOf(c.action));
         SetDlgItemTextW(dlg_, IDC_FILTER, L"");
         SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-        for (const Row& row : rows)
+        for (const test::Row& row : rows)
             AppendRow(Main(), row);
         TypeAndSettle(Item(IDC_FILTER), L"c:\\b");
-        ASSERT_EQ(std::vector<Row>{rows[2]}, Rows(Filter()));
+        ASSERT_EQ(std::vector<test::Row>{rows[2]}, Rows(Filter()));
         if (c.action == Action::Edit)
             EditCell(Filter(), 0, 1, L"/x");
         else
@@ -370,9 +364,9 @@ TEST_F(TableIntegrityTest, TheFilteredViewActsOnTheMainRowEachRowWasCopiedFrom)
         EXPECT_EQ(c.expected, Rows(Main()));
         // Once its main row is gone, the filter row stands for nothing.
         SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-        for (const Row& row : rows)
+        for (const test::Row& row : rows)
             AppendRow(Main(), row);
-        const std::vector<Row> refilled = Rows(Main());
+        const std::vector<test::Row> refilled = Rows(Main());
         if (Count(Filter()) > 0) {
             Act(Action::Remove);
             EXPECT_EQ(refilled, Rows(Main()));

@@ -1,6 +1,6 @@
 #include "workers.h"
 
-#include "pump.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "clipboard_text.h"
 
 #include "platform.h"
-#include "pump.h"
 #include "resource_counts.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 

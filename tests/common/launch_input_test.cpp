@@ -2,9 +2,9 @@
 
 #include "handles.h"
 #include "platform.h"
-#include "pump.h"
 #include "resource_counts.h"
 #include "temp_dir.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
@@ -91,7 +91,7 @@ public:
     ProbeRun(const ProbeRun&) = delete;
     ProbeRun& operator=(const ProbeRun&) = delete;
 
-    bool Reported() const { return GetFileAttributesW(report_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool Reported() const { return PathExists(report_); }
 
     // Waits for the report and reads it; the probe's process is opened while
     // it may still run, so that the test can ask whether it does.
@@ -203,9 +203,7 @@ TEST_F(LaunchProgramTest, UpperCaseExeIsAProgramWaitedForUntilItEnds)
     std::atomic<bool> launch_returned{false};
     std::atomic<bool> returned_before_release{false};
     std::thread releaser([&] {
-        const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
-        while (!run.Reported() && GetTickCount64() < deadline)
-            Sleep(10);
+        PollUntil([&] { return run.Reported(); }, kHangGuardMs, 10);
         returned_before_release = launch_returned.load();
         run.Release();
     });

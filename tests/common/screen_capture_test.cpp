@@ -2,9 +2,9 @@
 
 #include "gdiplus_session.h"
 #include "handles.h"
-#include "pump.h"
 #include "resource_counts.h"
 #include "temp_dir.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
@@ -89,11 +89,6 @@ std::string FileStart(const std::wstring& path, size_t count)
     std::string bytes;
     ReadFileBytes(path, &bytes);
     return bytes.substr(0, count);
-}
-
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::wstring> FolderEntries(const std::wstring& folder)
@@ -555,7 +550,7 @@ TEST_F(CaptureTest, UnwritablePathGivesZero)
 {
     const RECT rect{0, 0, 20, 10};
     EXPECT_EQ(0, CaptureToFile(pattern_.dc(), &rect, (dir_ / L"missing\\shot.png").c_str()));
-    EXPECT_FALSE(Exists(dir_ / L"missing"));
+    EXPECT_FALSE(PathExists(dir_ / L"missing"));
 }
 
 TEST_F(CaptureTest, SavingLeavesNothingBehind)

@@ -1,26 +1,19 @@
 // The real aliasdesk.exe, copied into a folder of its own and driven from
 // this process: what only the real start-up shows.
+#include "aliasdesk_driver.h"
+#include "aliasdesk_ids.h"
 #include "platform.h"
-#include "remote_process.h"
 #include "temp_dir.h"
+#include "test_row.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace {
-
-constexpr int kPath = 1003, kMainList = 1012, kFilterList = 1018, kVersion = 1010, kStatus = 1021, kCancel = 1016;
-
-std::wstring Lower(std::wstring s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
-    return s;
-}
 
 // The names of the modules that an executable imports at load time.
 std::vector<std::string> ImportedModules(const std::wstring& exe)
@@ -54,51 +47,41 @@ class AliasdeskProgram : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        exe_ = dir_ / L"aliasdesk.exe";
-        ASSERT_TRUE(CopyFileW((ProgramDir() + L"\\aliasdesk.exe").c_str(), exe_.c_str(), FALSE));
         wchar_t elsewhere[MAX_PATH];
         GetTempPathW(MAX_PATH, elsewhere);
-        program_ = std::make_unique<RemoteProgram>(exe_, elsewhere);
-        ASSERT_TRUE(program_->started());
-        dlg_ = program_->WaitForWindow(L"Velkor - Add");
-        ASSERT_NE(nullptr, dlg_);
+        desk_ = std::make_unique<AliasDesk>(dir_.path(), elsewhere);
+        ASSERT_TRUE(desk_->ready()) << desk_->NotReadyReason();
     }
 
     TempDir dir_{L" e2e \x00E9\x4E2D"};
-    std::wstring exe_;
-    std::unique_ptr<RemoteProgram> program_;
-    HWND dlg_ = nullptr;
+    std::unique_ptr<AliasDesk> desk_;
 };
 
 TEST_F(AliasdeskProgram, StartsInItsOwnFolderWithTheDialogShown)
 {
-    EXPECT_EQ(Lower(dir_.path() + L"\\"), Lower(program_->CurrentDirectory()));
-    EXPECT_TRUE(IsWindowVisible(dlg_));
-    EXPECT_EQ(L"2.2.0.24", WindowText(GetDlgItem(dlg_, kVersion)));
-    EXPECT_EQ(L"Status...", WindowText(GetDlgItem(dlg_, kStatus)));
-    EXPECT_EQ(L"", WindowText(GetDlgItem(dlg_, kPath)));
+    EXPECT_EQ(test::Lowered(dir_.path() + L"\\"), test::Lowered(desk_->program().CurrentDirectory()));
+    EXPECT_TRUE(IsWindowVisible(desk_->dlg()));
+    EXPECT_EQ(L"2.2.0.24", desk_->Text(IDC_VERSION));
+    EXPECT_EQ(L"Status...", desk_->Status());
+    EXPECT_EQ(L"", desk_->Text(IDC_PATH));
 
-    HWND main_list = GetDlgItem(dlg_, kMainList);
-    HWND filter_list = GetDlgItem(dlg_, kFilterList);
-    EXPECT_TRUE(IsWindowVisible(main_list));
-    EXPECT_FALSE(IsWindowVisible(filter_list));
+    EXPECT_TRUE(desk_->MainListShown());
     const std::vector<std::wstring> columns{L"alias", L"parameter", L"path"};
-    EXPECT_EQ(columns, program_->Headers(main_list));
-    EXPECT_EQ(columns, program_->Headers(filter_list));
-    EXPECT_EQ(0, program_->RowCount(main_list));
+    EXPECT_EQ(columns, desk_->program().Headers(desk_->Item(IDC_MAIN_LIST)));
+    EXPECT_EQ(columns, desk_->program().Headers(desk_->Item(IDC_FILTER_LIST)));
+    EXPECT_EQ(0, desk_->RowCount(IDC_MAIN_LIST));
 }
 
 TEST_F(AliasdeskProgram, CloseBoxEndsWithCodeZero)
 {
-    PostMessageW(dlg_, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, program_->WaitForExit());
+    desk_->PostClose(true);
+    EXPECT_EQ(0u, desk_->program().WaitForExit());
 }
 
 TEST_F(AliasdeskProgram, CancelEndsWithCodeZero)
 {
-    PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dlg_, kCancel)));
-    EXPECT_EQ(0u, program_->WaitForExit());
+    ASSERT_TRUE(desk_->Click(IDC_CANCEL));
+    EXPECT_EQ(0u, desk_->program().WaitForExit());
 }
 
 TEST(AliasdeskImage, BindsThemeAndCompositionLibrariesOnlyOnFirstUse)
@@ -114,19 +97,13 @@ TEST(AliasdeskImage, BindsThemeAndCompositionLibrariesOnlyOnFirstUse)
 
 namespace {
 
-constexpr int kAdd = 1002, kCount = 1008;
-
-struct ModelRow {
-    std::wstring alias, path;
-};
-
 // An independent model of the scan, for comparing the program with: the
 // same walk order and the alias rules, kept in a map instead of a list view.
 class ScanModel {
 public:
     void Walk(std::wstring directory)
     {
-        directory = Lower(directory);
+        directory = test::Lowered(directory);
         WIN32_FIND_DATAW entry;
         HANDLE search = FindFirstFileW((directory + L"\\*.exe").c_str(), &entry);
         if (search != INVALID_HANDLE_VALUE) {
@@ -147,12 +124,12 @@ public:
         FindClose(search);
     }
 
-    std::vector<ModelRow> rows;
+    std::vector<test::Row> rows;
 
 private:
     void Found(const std::wstring& directory, const std::wstring& file)
     {
-        const std::wstring name = Lower(file);
+        const std::wstring name = test::Lowered(file);
         if (name.size() < 4 || name.compare(name.size() - 4, 4, L".exe") != 0)
             return;
         const std::wstring stem = name.substr(0, std::min<size_t>(name.size() - 4, 250));
@@ -169,7 +146,7 @@ private:
         if (path.size() >= MAX_PATH)
             return;
         first_row_.emplace(alias, rows.size());
-        rows.push_back({alias, path});
+        rows.push_back({alias, L"", path});
     }
 
     std::map<std::wstring, size_t> first_row_;
@@ -185,21 +162,13 @@ TEST_F(AliasdeskProgram, ScanningTheWindowsFolderListsWhatAnIndependentWalkFinds
     model.Walk(windows);
     ASSERT_GT(model.rows.size(), 10u);
 
-    SendMessageW(GetDlgItem(dlg_, kPath), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(windows));
-    PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kAdd, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg_, kAdd)));
-    const ULONGLONG deadline = GetTickCount64() + 120000;
-    while (GetTickCount64() < deadline &&
-           !(WindowText(GetDlgItem(dlg_, kStatus)) == L"Finished!" && IsWindowEnabled(GetDlgItem(dlg_, kAdd))))
-        Sleep(50);
-    ASSERT_EQ(L"Finished!", WindowText(GetDlgItem(dlg_, kStatus)));
+    ASSERT_TRUE(desk_->Scan(windows, 120000)) << "status " << testing::PrintToString(desk_->Status());
 
-    HWND list = GetDlgItem(dlg_, kMainList);
-    ASSERT_EQ(static_cast<int>(model.rows.size()), program_->RowCount(list));
-    for (int i = 0; i < program_->RowCount(list); ++i) {
+    const std::vector<test::Row> rows = desk_->Rows(IDC_MAIN_LIST);
+    ASSERT_EQ(model.rows.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(model.rows[i].alias, program_->Cell(list, i, 0));
-        EXPECT_EQ(L"", program_->Cell(list, i, 1));
-        EXPECT_EQ(model.rows[i].path, program_->Cell(list, i, 2));
+        EXPECT_EQ(model.rows[i], rows[i]);
     }
-    EXPECT_EQ(std::to_wstring(model.rows.size()), WindowText(GetDlgItem(dlg_, kCount)));
+    EXPECT_EQ(std::to_wstring(model.rows.size()), desk_->Text(IDC_COUNT));
 }

@@ -2,18 +2,15 @@
 // README's picture: Add scans a few programs that the driver lays out under
 // C:\Apps, then the second click on a selected row's path cell opens the edit
 // box. Exit code 0 once the box is open, 1 otherwise.
-#include "remote_process.h"
-
-#include <commctrl.h>
-
+#include "aliasdesk_driver.h"
+#include "aliasdesk_ids.h"
 #include "temp_dir.h"
+#include "wait.h"
 
 #include <cstdio>
-#include <functional>
 
 namespace {
 
-constexpr int kAdd = 1002, kPath = 1003, kMainList = 1012;
 constexpr wchar_t kTitle[] = L"Velkor - Add";
 constexpr wchar_t kApps[] = L"C:\\Apps";
 
@@ -28,24 +25,6 @@ bool LayOutPrograms()
     return true;
 }
 
-bool WaitFor(const std::function<bool()>& done, DWORD guard_ms = 30000)
-{
-    const ULONGLONG deadline = GetTickCount64() + guard_ms;
-    while (!done()) {
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
-void ClickAt(HWND window, const RECT& rect)
-{
-    const LPARAM where = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageW(window, WM_LBUTTONUP, 0, where);
-}
-
 int Fail(const char* what)
 {
     fprintf(stderr, "edit_shot_driver: %s\n", what);
@@ -57,25 +36,16 @@ int Fail(const char* what)
 int main()
 {
     HWND dlg = nullptr;
-    if (!WaitFor([&] { return (dlg = FindWindowW(nullptr, kTitle)) != nullptr; }))
+    if (!PollUntil([&] { return (dlg = FindWindowW(nullptr, kTitle)) != nullptr; }, 30000, 50))
         return Fail("no aliasdesk window");
     if (!LayOutPrograms())
         return Fail("could not lay out the programs");
-    RemoteProgram program(dlg);
-    HWND list = GetDlgItem(dlg, kMainList);
-    HWND add = GetDlgItem(dlg, kAdd);
-
-    SetWindowTextW(GetDlgItem(dlg, kPath), kApps);
-    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(kAdd, BN_CLICKED), reinterpret_cast<LPARAM>(add));
-    if (!WaitFor([&] { return IsWindowEnabled(add) && program.RowCount(list) >= 3; }))
+    AliasDesk desk(dlg);
+    if (!desk.Scan(kApps, 30000) || desk.RowCount(IDC_MAIN_LIST) < 3)
         return Fail("the scan listed too little");
 
     SetForegroundWindow(dlg);
-    const RECT cell = program.SubItemRect(list, 1, 2);
-    ClickAt(list, cell);
-    Sleep(GetDoubleClickTime() + 200);
-    ClickAt(list, cell);
-    if (!WaitFor([&] { return SendMessageW(list, LVM_GETEDITCONTROL, 0, 0) != 0; }, 10000))
+    if (!desk.OpenCellEdit(IDC_MAIN_LIST, 1, 2))
         return Fail("no edit box opened");
     return 0;
 }

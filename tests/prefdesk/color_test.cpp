@@ -1,8 +1,8 @@
 #include "color_swatch.h"
-#include "pump.h"
 #include "prefdesk_ids.h"
 #include "settings_dialog.h"
 #include "settings_fixture.h"
+#include "wait.h"
 
 #include <colordlg.h>
 

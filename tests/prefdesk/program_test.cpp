@@ -1,6 +1,7 @@
 // The real prefdesk.exe: its resources as built, and what only the real
 // start-up shows, driven from this process.
 #include "platform.h"
+#include "prefdesk_ids.h"
 #include "remote_process.h"
 #include "temp_dir.h"
 #include "window_watch.h"
@@ -15,8 +16,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kSave = 1002, kLanguage = 1007, kVersion = 1013;
 
 // The program's image mapped as it would run, without running anything of it.
 class MappedImage {
@@ -168,12 +167,12 @@ TEST_F(PrefdeskProgram, WorksOnTheFilesBesideItselfWhereverItIsStarted)
     HWND dlg = program.WaitForWindow(L"Velkor - Setting");
     ASSERT_NE(nullptr, dlg);
     EXPECT_TRUE(GetWindowLongPtrW(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_EQ(L"Version: 1.0.1.150", WindowText(GetDlgItem(dlg, kVersion)));
+    EXPECT_EQ(L"Version: 1.0.1.150", WindowText(GetDlgItem(dlg, IDC_SETTINGS_VERSION)));
     wchar_t language[64] = {}; // a combo box's text is asked for, not kept by the system
-    SendMessageW(GetDlgItem(dlg, kLanguage), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(language));
+    SendMessageW(GetDlgItem(dlg, IDC_LANGUAGE), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(language));
     EXPECT_STREQ(L"German", language);
 
-    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(kSave, BN_CLICKED), 0);
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_SAVE, BN_CLICKED), 0);
     EXPECT_EQ(0u, program.WaitForExit());
     EXPECT_EQ(L".\\Language\\German.ini", ReadStored(settings, L"language", L"filepath"));
     EXPECT_EQ(L"0", ReadStored(settings, L"aspect", L"alpha"));

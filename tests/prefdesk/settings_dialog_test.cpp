@@ -1,9 +1,9 @@
 #include "dialog_template.h"
 #include "language_list.h"
-#include "pump.h"
 #include "prefdesk_ids.h"
 #include "settings_fixture.h"
 #include "transparency.h"
+#include "wait.h"
 
 #include <commctrl.h>
 

@@ -1,10 +1,10 @@
 #include "settings_fixture.h"
 
-#include "pump.h"
 #include "prefdesk_ids.h"
 #include "settings_dialog.h"
 #include "settings_file.h"
 #include "transparency.h"
+#include "wait.h"
 #include "window_watch.h"
 
 #include <colordlg.h>
@@ -12,8 +12,6 @@
 
 void SettingsDialogTest::SetUp()
 {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
     ASSERT_FALSE(dir_.path().empty());
     ASSERT_TRUE(SetCurrentDirectoryW(dir_.path().c_str()));
     ASSERT_EQ(1, BuildSettingsPath((dir_.path() + L"\\").c_str()));
@@ -21,10 +19,7 @@ void SettingsDialogTest::SetUp()
 
 void SettingsDialogTest::TearDown()
 {
-    if (IsOpen())
-        SendMessageW(dlg_, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !IsOpen(); }));
-    PumpPending();
+    EXPECT_TRUE(Close());
     SetTransparencyQueries(nullptr, nullptr);
     SettingsPath[0] = L'\0';
     wchar_t temp[MAX_PATH];
@@ -34,23 +29,8 @@ void SettingsDialogTest::TearDown()
 
 void SettingsDialogTest::Open()
 {
-    dlg_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTING), nullptr, SettingsDlgProc, 0);
-    ASSERT_NE(nullptr, dlg_);
-    ShowWindow(dlg_, SW_SHOW);
-    UpdateWindow(dlg_);
+    ASSERT_TRUE(Create(IDD_SETTING, SettingsDlgProc));
     PumpPending();
-}
-
-std::wstring SettingsDialogTest::Text(int id) const
-{
-    wchar_t text[1024] = {};
-    GetDlgItemTextW(dlg_, id, text, 1024);
-    return text;
-}
-
-void SettingsDialogTest::Click(int id)
-{
-    SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
 }
 
 std::wstring SettingsDialogTest::Stored(const wchar_t* section, const wchar_t* key) const
@@ -86,7 +66,7 @@ std::vector<std::wstring> SettingsDialogTest::StoredValues() const
 
 bool SettingsDialogTest::SettingsExist() const
 {
-    return GetFileAttributesW(settings().c_str()) != INVALID_FILE_ATTRIBUTES;
+    return PathExists(settings());
 }
 
 void SettingsDialogTest::AddLanguageFiles(const std::vector<std::wstring>& names)

@@ -3,6 +3,7 @@
 // test's own (also the current folder, as in the program).
 #pragma once
 
+#include "resource_dialog.h"
 #include "temp_dir.h"
 
 #include <windows.h>
@@ -13,17 +14,13 @@
 #include <string>
 #include <vector>
 
-class SettingsDialogTest : public ::testing::Test {
+class SettingsDialogTest : public ::testing::Test, protected ResourceDialog {
 protected:
     void SetUp() override;
     void TearDown() override;
 
     // Creates and shows the dialog; the files are prepared before.
     void Open();
-    HWND Item(int id) const { return GetDlgItem(dlg_, id); }
-    bool IsOpen() const { return dlg_ && IsWindow(dlg_); }
-    std::wstring Text(int id) const;
-    void Click(int id); // the command a button click sends
 
     // settings.ini, read and written past the layer under test.
     std::wstring settings() const { return dir_ / L"settings.ini"; }
@@ -45,6 +42,5 @@ protected:
     static std::function<void(HWND)> PickColor(COLORREF color);
     static std::function<void(HWND)> CancelChooser();
 
-    HWND dlg_ = nullptr;
     TempDir dir_{L" \x00E9\x4E2D"};
 };

@@ -1,13 +1,11 @@
 // Folders that make a scan hard: very many programs, very deep trees, names
 // as long as a file system allows, paths longer than the program's buffers,
 // and folders the scan may not list. Each scan must end with a clear result.
+#include "aliasdesk_ids.h"
 #include "dialog_fixture.h"
 #include "platform.h"
-#include "pump.h"
-#include "aliasdesk_ids.h"
 #include "run_length.h"
-#include "store_pair.h"
-#include "wide_text.h"
+#include "wait.h"
 #include "workers.h"
 
 #include <commctrl.h>
@@ -18,12 +16,6 @@
 #include <set>
 
 namespace {
-
-std::wstring Lower(std::wstring text)
-{
-    LowerAsciiInPlace(text.data());
-    return text;
-}
 
 bool Touch(const std::wstring& path)
 {
@@ -80,7 +72,7 @@ TEST_F(BadScanInput, ADeepTreeIsListedAsFarAsItsPathsFit)
             ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << level;
         }
         ASSERT_TRUE(Touch(L"\\\\?\\" + folder + L"\\x.exe")) << level;
-        programs.push_back(Lower(folder + L"\\x.exe"));
+        programs.push_back(test::Lowered(folder + L"\\x.exe"));
         if (programs.back().size() < MAX_PATH)
             ++fitting;
     }
@@ -113,15 +105,15 @@ TEST_F(BadScanInput, NamesAsLongAsAllowedAndPathsBeyondTheLimit)
     Scan(top);
     // The program whose path fits is listed; one beyond the limit may be, but
     // only with its whole path, never one cut to a buffer.
-    const std::set<std::wstring> whole{Lower(fits), Lower(top + L"\\" + longest + L".exe"),
-                                       Lower(far_folder.substr(4) + L"\\" + longest + L".exe")};
+    const std::set<std::wstring> whole{test::Lowered(fits), test::Lowered(top + L"\\" + longest + L".exe"),
+                                       test::Lowered(far_folder.substr(4) + L"\\" + longest + L".exe")};
     const auto rows = Rows(Item(IDC_MAIN_LIST));
     std::set<std::wstring> listed;
-    for (const Row& row : rows) {
+    for (const test::Row& row : rows) {
         EXPECT_EQ(1u, whole.count(row.path)) << row.path.size() << " characters";
         listed.insert(row.path);
     }
-    EXPECT_EQ(1u, listed.count(Lower(fits)));
+    EXPECT_EQ(1u, listed.count(test::Lowered(fits)));
     EXPECT_EQ(listed.size(), rows.size()) << "a program listed twice";
     EXPECT_TRUE(RemoveTree(L"\\\\?\\" + top));
 }

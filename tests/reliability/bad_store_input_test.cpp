@@ -1,14 +1,13 @@
 // history.dat and config.ini as damage, other programs or accidents may leave
 // them: each must load to a clear result, with the dialog usable afterwards.
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "profile_codec.h"
-#include "pump.h"
-#include "aliasdesk_ids.h"
 #include "run_length.h"
 #include "store_files.h"
 #include "store_pair.h"
-#include "wide_text.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
@@ -74,18 +73,13 @@ protected:
         EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
         EXPECT_EQ(std::to_wstring(names.size()), Text(IDC_COUNT));
         std::set<std::wstring> listed;
-        for (std::wstring name : names) {
-            LowerAsciiInPlace(name.data());
+        for (const std::wstring& name : names)
             if (name.size() <= kLongestListedName)
-                listed.insert(name.substr(0, kCellRead));
-        }
+                listed.insert(test::Lowered(name.substr(0, kCellRead)));
         const auto rows = Rows(Item(IDC_MAIN_LIST));
         EXPECT_EQ(listed.size(), rows.size());
-        for (const Row& row : rows) {
-            std::wstring alias = row.alias;
-            LowerAsciiInPlace(alias.data());
-            EXPECT_EQ(1u, listed.count(alias));
-        }
+        for (const test::Row& row : rows)
+            EXPECT_EQ(1u, listed.count(test::Lowered(row.alias)));
         EXPECT_TRUE(IsWindowEnabled(Item(IDC_APPLY)));
         EXPECT_TRUE(IsWindowEnabled(Item(IDC_RELOAD)));
     }
@@ -119,10 +113,10 @@ TEST_F(BadStoreInput, AHundredThousandSectionsLoadWhatHistoryNames)
     ASSERT_TRUE(WriteFileBytes(Config(), Utf16(text)));
     ASSERT_TRUE(WriteFileBytes(History(), Utf16(std::wstring(L"s0\0s50000\0s99999\0absent\0", 24))));
     Restart();
-    EXPECT_EQ((std::vector<Row>{{L"s0", L"-0", L"c:\\p\\s0.exe"},
-                                {L"s50000", L"-50000", L"c:\\p\\s50000.exe"},
-                                {L"s99999", L"-99999", L"c:\\p\\s99999.exe"},
-                                {L"absent", L"", L""}}),
+    EXPECT_EQ((std::vector<test::Row>{{L"s0", L"-0", L"c:\\p\\s0.exe"},
+                                      {L"s50000", L"-50000", L"c:\\p\\s50000.exe"},
+                                      {L"s99999", L"-99999", L"c:\\p\\s99999.exe"},
+                                      {L"absent", L"", L""}}),
               Rows(Item(IDC_MAIN_LIST)));
     EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
 
@@ -131,8 +125,8 @@ TEST_F(BadStoreInput, AHundredThousandSectionsLoadWhatHistoryNames)
     Click(IDC_APPLY);
     Settle();
     EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
-    EXPECT_EQ(4u, NamesIn(ReadPair(dir_.path()).history).size());
-    EXPECT_LT(ReadPair(dir_.path()).config.size(), 1000u);
+    EXPECT_EQ(4u, NamesIn(ReadStorePair(dir_.path()).history).size());
+    EXPECT_LT(ReadStorePair(dir_.path()).config.size(), 1000u);
 }
 
 // config.ini of random bytes (50 MB in the long run): the names load, with
@@ -153,11 +147,11 @@ TEST_F(BadStoreInput, AConfigOfRandomBytesLoadsTheNamesAndASaveRebuildsIt)
     Settle();
     EXPECT_EQ(L"Finished!", Text(IDC_STATUS));
     std::vector<ConfigRow> saved;
-    for (const Row& row : rows)
+    for (const test::Row& row : rows)
         saved.push_back({row.alias, row.parameter, row.path});
     const ConfigImage image = EncodeConfig(saved);
     if (image.fast) {
-        EXPECT_EQ(image.bytes, ReadPair(dir_.path()).config);
+        EXPECT_EQ(image.bytes, ReadStorePair(dir_.path()).config);
     }
     Restart();
     EXPECT_EQ(rows, Rows(Item(IDC_MAIN_LIST)));

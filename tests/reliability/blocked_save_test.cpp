@@ -1,6 +1,8 @@
 // The real aliasdesk.exe saving onto files it may not replace: a read-only
 // config.ini or history.dat, or a config.ini that another program holds open
 // without sharing. The save must fail visibly and leave the previous pair.
+#include "aliasdesk_driver.h"
+#include "aliasdesk_ids.h"
 #include "store_pair.h"
 #include "temp_dir.h"
 
@@ -10,8 +12,6 @@
 #include <iostream>
 
 namespace {
-
-constexpr int kOk = 1001, kApply = 1017;
 
 struct Blocker {
     const char* name;
@@ -47,16 +47,16 @@ const Blocker kBlockers[] = {
 };
 
 // Presses a save button and answers the error box; its text.
-std::wstring FailedSave(AliasdeskInFolder& program, int button)
+std::wstring FailedSave(AliasDesk& program, int button)
 {
     program.MarkStatus();
-    EXPECT_TRUE(program.Press(button));
+    EXPECT_TRUE(program.Click(button));
     HWND box = program.WaitForBox(L"Velkor Error");
     if (!box)
         return L"<no message box>";
-    const std::wstring text = AliasdeskInFolder::BoxText(box);
+    const std::wstring text = AliasDesk::BoxText(box);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(PollUntil([&] { return !IsWindow(box); }));
     return text;
 }
 
@@ -66,32 +66,32 @@ TEST(BlockedSave, FailsVisiblyAndKeepsThePreviousPair)
         SCOPED_TRACE(blocker.name);
         TempDir dir;
         ASSERT_TRUE(MakePrograms(dir / L"programs", L"new", 3));
-        ASSERT_TRUE(WriteTable(dir.path(), L"old", 5));
-        const StorePair before = ReadPair(dir.path());
-        AliasdeskInFolder program(dir.path());
-        ASSERT_TRUE(program.Start());
+        ASSERT_TRUE(WriteStorePair(dir.path(), NumberedRows(L"old", 5)));
+        const StorePair before = ReadStorePair(dir.path());
+        AliasDesk program(dir.path());
+        ASSERT_TRUE(program.WaitLoaded()) << program.NotReadyReason();
         ASSERT_TRUE(program.Scan(dir / L"programs"));
         // Blocked while the program runs, as an editor or a virus scanner may do.
         auto unblock = blocker.block(dir / blocker.file);
-        for (int button : {kApply, kOk}) {
+        for (int button : {IDC_APPLY, IDC_OK}) {
             const std::wstring text = FailedSave(program, button);
             EXPECT_NE(std::wstring::npos, text.find(L"Could not save")) << "button " << button;
-            EXPECT_TRUE(WaitUntil([&] { return program.Status() == L"Save failed!"; }));
-            EXPECT_TRUE(IsWindow(program.dialog())) << "OK must not close after a failed save";
+            EXPECT_TRUE(PollUntil([&] { return program.Status() == L"Save failed!"; }));
+            EXPECT_TRUE(IsWindow(program.dlg())) << "OK must not close after a failed save";
         }
         unblock();
-        EXPECT_EQ(before, ReadPair(dir.path()));
+        EXPECT_EQ(before, ReadStorePair(dir.path()));
         EXPECT_TRUE(NoSaveLeftovers(dir.path()));
 
         // Nothing of the table was lost: once the file is free, the save goes through.
         program.MarkStatus();
-        ASSERT_TRUE(program.Press(kApply));
-        ASSERT_TRUE(WaitUntil([&] { return program.Status() == L"Finished!"; }));
+        ASSERT_TRUE(program.Click(IDC_APPLY));
+        ASSERT_TRUE(PollUntil([&] { return program.Status() == L"Finished!"; }));
         EXPECT_EQ(0u, program.Close());
-        AliasdeskInFolder again(dir.path());
-        ASSERT_TRUE(again.Start());
-        EXPECT_EQ(8, again.Rows());
-        EXPECT_EQ(L"new2", again.Cell(7, 0));
+        AliasDesk again(dir.path());
+        ASSERT_TRUE(again.WaitLoaded()) << again.NotReadyReason();
+        EXPECT_EQ(8, again.RowCount(IDC_MAIN_LIST));
+        EXPECT_EQ(L"new2", again.Cell(IDC_MAIN_LIST, 7, 0));
         EXPECT_EQ(0u, again.Close());
     }
 }

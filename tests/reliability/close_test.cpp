@@ -2,10 +2,13 @@
 // save or filter workers run, by the close box, Cancel or OK: the process
 // must end within seconds, and leave a whole pair of files holding either
 // the table before or the table saved.
-#include "alias_driver.h"
+#include "aliasdesk_driver.h"
+#include "aliasdesk_ids.h"
 #include "ascii_text.h"
 #include "run_length.h"
-#include "wide_text.h"
+#include "store_pair.h"
+#include "table_model.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,24 +16,22 @@
 #include <memory>
 #include <random>
 
-using namespace alias_ids;
-
 namespace {
 
 // More than a close needs: the saver finishes first, the others stop.
 constexpr DWORD kCloseGuardMs = 10000;
 
-enum class Activity { Scan, Load, Save, Filter };
+enum class Task { Scan, Load, Save, Filter };
 enum class Closing { CloseBox, Cancel, Ok };
 
-const char* Name(Activity activity)
+const char* Name(Task activity)
 {
     switch (activity) {
-    case Activity::Scan:
+    case Task::Scan:
         return "scan";
-    case Activity::Load:
+    case Task::Load:
         return "load";
-    case Activity::Save:
+    case Task::Save:
         return "save";
     default:
         return "filter";
@@ -57,17 +58,7 @@ unsigned ChooseSeed()
     return static_cast<unsigned>(GetTickCount64());
 }
 
-std::vector<AliasRow> NumberedRows(const wchar_t* stem, int count)
-{
-    std::vector<AliasRow> rows;
-    for (int i = 0; i < count; ++i) {
-        const std::wstring alias = stem + std::to_wstring(i);
-        rows.push_back({alias, i % 3 ? L"" : L"/p" + std::to_wstring(i), L"c:\\tools\\" + alias + L".exe"});
-    }
-    return rows;
-}
-
-class ClosingAtAnyMoment : public ::testing::TestWithParam<Activity> {
+class ClosingAtAnyMoment : public ::testing::TestWithParam<Task> {
 protected:
     static void SetUpTestSuite()
     {
@@ -86,7 +77,7 @@ protected:
         random_.seed(seed_ + static_cast<unsigned>(GetParam()));
         folder_ = programs_->path();
         ASSERT_EQ(1500u, ProgramsIn(folder_).size());
-        const bool large = GetParam() != Activity::Scan; // long enough to be caught in the middle
+        const bool large = GetParam() != Task::Scan; // long enough to be caught in the middle
         previous_ = NumberedRows(L"old", large ? 3000 : 3);
         TableModel model;
         model.rows = previous_;
@@ -99,34 +90,34 @@ protected:
     bool StartActivity(AliasDesk& desk)
     {
         std::uniform_int_distribution<int> delay(0, MaxDelayMs());
-        if (GetParam() != Activity::Load) {
+        if (GetParam() != Task::Load) {
             EXPECT_TRUE(desk.WaitIdle()) << "the start-up load";
         }
         switch (GetParam()) {
-        case Activity::Load:
+        case Task::Load:
             break;
-        case Activity::Filter:
+        case Task::Filter:
             idle_threads_ = ThreadCount(desk.program().pid());
             for (int i = 0; i < 3; ++i)
                 desk.Type(L"old1\b\b\b\bold2\b3\b\b\b\bold\b\b\b");
             desk.Type(L"o");
             break;
-        case Activity::Save:
+        case Task::Save:
             desk.TypePath(folder_);
             desk.MarkStatus();
-            desk.Click(kAdd);
+            EXPECT_TRUE(desk.Click(IDC_ADD));
             EXPECT_TRUE(desk.WaitIdle()) << "the scan before the save";
             desk.MarkStatus();
-            desk.Click(kApply);
+            EXPECT_TRUE(desk.Click(IDC_APPLY));
             break;
-        case Activity::Scan:
+        case Task::Scan:
             desk.TypePath(folder_);
             desk.MarkStatus();
-            desk.Click(kAdd);
+            EXPECT_TRUE(desk.Click(IDC_ADD));
             break;
         }
         Sleep(static_cast<DWORD>(delay(random_)));
-        if (GetParam() == Activity::Filter)
+        if (GetParam() == Task::Filter)
             return ThreadCount(desk.program().pid()) > idle_threads_;
         const std::wstring status = desk.Status();
         return status == L"(driver)" || status == L"Loading..." || status == L"Processing..." || status == L"Saving...";
@@ -135,11 +126,11 @@ protected:
     int MaxDelayMs() const
     {
         switch (GetParam()) {
-        case Activity::Save:
+        case Task::Save:
             return 100;
-        case Activity::Filter:
+        case Task::Filter:
             return 150;
-        case Activity::Load:
+        case Task::Load:
             return 250;
         default:
             return 300;
@@ -153,32 +144,32 @@ protected:
             desk.PostClose(run % 2 == 0);
             return;
         case Closing::Cancel:
-            desk.Click(kCancel);
+            EXPECT_TRUE(desk.Click(IDC_CANCEL));
             return;
         case Closing::Ok: {
-            // The command arrives whatever the button's state (under Wine a
-            // click on a disabled button still sends it). A save disables OK
-            // and ignores it, so the user presses it again the moment it is back.
-            const bool enabled = IsWindowEnabled(desk.Item(kOk)) != FALSE;
-            desk.Click(kOk);
+            // Pressed whatever the button's state, as the command arrives under
+            // Wine even from a disabled button. A save disables OK and ignores
+            // it, so the user presses it again the moment it is back.
+            const bool enabled = IsWindowEnabled(desk.Item(IDC_OK)) != FALSE;
+            desk.ClickEvenIfDisabled(IDC_OK);
             if (enabled)
                 return;
-            ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(desk.Item(kOk)) != FALSE; }, kCloseGuardMs));
-            desk.Click(kOk);
+            ASSERT_TRUE(PollUntil([&] { return IsWindowEnabled(desk.Item(IDC_OK)) != FALSE; }, kCloseGuardMs));
+            EXPECT_TRUE(desk.Click(IDC_OK));
             return;
         }
         }
     }
 
     // What the files may hold after the close.
-    bool Acceptable(const std::vector<AliasRow>& stored, Closing closing) const
+    bool Acceptable(const std::vector<test::Row>& stored, Closing closing) const
     {
-        const std::vector<AliasRow> previous = SavedForm(previous_);
+        const std::vector<test::Row> previous = SavedForm(previous_);
         if (stored == previous)
             return true;
-        if (GetParam() == Activity::Save)
+        if (GetParam() == Task::Save)
             return stored == scanned_;
-        if (GetParam() != Activity::Scan || closing != Closing::Ok)
+        if (GetParam() != Task::Scan || closing != Closing::Ok)
             return false;
         // OK during a scan saves the rows listed so far.
         return stored.size() >= previous.size() && stored.size() <= scanned_.size() &&
@@ -192,18 +183,18 @@ protected:
         for (int run = 0; run < runs; ++run) {
             SCOPED_TRACE(std::string(Name(closing)) + " during the " + Name(GetParam()) + ", run " +
                          std::to_string(run) + ", seed " + std::to_string(seed_));
-            ASSERT_TRUE(WriteStorePair(dir_, SavedForm(previous_)));
-            AliasDesk desk(dir_);
+            ASSERT_TRUE(WriteStorePair(dir_.path(), SavedForm(previous_)));
+            AliasDesk desk(dir_.path());
             ASSERT_TRUE(desk.ready()) << desk.NotReadyReason();
             during += StartActivity(desk);
             Close(desk, closing, run);
             ASSERT_EQ(0u, desk.program().WaitForExit(kCloseGuardMs)) << "the program did not end";
 
-            const StoredPair stored = ReadStorePair(dir_);
+            const StorePair stored = ReadStorePair(dir_.path());
             ASSERT_TRUE(stored.whole) << NarrowAscii(stored.fault);
             EXPECT_TRUE(Acceptable(stored.rows, closing)) << stored.rows.size() << " rows stored";
             EXPECT_EQ(std::vector<std::wstring>{},
-                      UnexpectedFiles(dir_, {L"aliasdesk.exe", L"config.ini", L"history.dat"}));
+                      UnexpectedFiles(dir_.path(), {L"aliasdesk.exe", L"config.ini", L"history.dat"}));
         }
         printf("%s during the %s: %d of %d closes came while it ran\n", Name(closing), Name(GetParam()), during, runs);
         RecordProperty(std::string(Name(closing)) + "_during_" + Name(GetParam()), during);
@@ -214,8 +205,8 @@ protected:
     std::mt19937 random_;
     TempDir dir_;
     std::wstring folder_;
-    std::vector<AliasRow> previous_;
-    std::vector<AliasRow> scanned_; // the previous rows and every program of the folder, as saved
+    std::vector<test::Row> previous_;
+    std::vector<test::Row> scanned_; // the previous rows and every program of the folder, as saved
     int idle_threads_ = 0;
 };
 
@@ -238,7 +229,7 @@ TEST_P(ClosingAtAnyMoment, ByOk)
 }
 
 INSTANTIATE_TEST_SUITE_P(Activities, ClosingAtAnyMoment,
-                         ::testing::Values(Activity::Scan, Activity::Load, Activity::Save, Activity::Filter),
-                         [](const ::testing::TestParamInfo<Activity>& p) { return std::string(Name(p.param)); });
+                         ::testing::Values(Task::Scan, Task::Load, Task::Save, Task::Filter),
+                         [](const ::testing::TestParamInfo<Task>& p) { return std::string(Name(p.param)); });
 
 } // namespace

@@ -1,15 +1,14 @@
 // Saves onto a disk that runs out of space part-way: in config.ini, in
 // history.dat, or at the commit mark. The previous pair must stay whole, the
 // user must be told why, and the table must still be there to save again.
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "platform.h"
 #include "profile_codec.h"
-#include "pump.h"
-#include "aliasdesk_ids.h"
 #include "store_files.h"
 #include "store_pair.h"
-#include "wide_text.h"
+#include "wait.h"
 #include "window_watch.h"
 #include "workers.h"
 
@@ -34,22 +33,18 @@ std::wstring SystemText(DWORD error)
     return text;
 }
 
-std::wstring Lowered(std::wstring text)
-{
-    LowerAsciiInPlace(text.data());
-    return text;
-}
-
 // What a save of these rows writes, byte for byte.
 struct Image {
     std::string config, history;
 };
 
-Image ImageOf(const std::vector<Row>& rows)
+Image ImageOf(const std::vector<test::Row>& rows)
 {
     std::vector<ConfigRow> lowered;
-    for (const Row& row : rows)
-        lowered.push_back({Lowered(row.alias), Lowered(row.parameter), Lowered(row.path)});
+    for (const test::Row& row : rows) {
+        const test::Row low = test::Lowered(row);
+        lowered.push_back({low.alias, low.parameter, low.path});
+    }
     const ConfigImage image = EncodeConfig(lowered);
     EXPECT_TRUE(image.fast);
     return {image.bytes, EncodeHistory(image.section_names.data(), image.section_names.size())};
@@ -111,10 +106,10 @@ protected:
         ASSERT_EQ(room, FreeBytes());
     }
 
-    void Enter(const std::vector<Row>& rows)
+    void Enter(const std::vector<test::Row>& rows)
     {
         SendMessageW(Item(IDC_MAIN_LIST), WM_SETREDRAW, FALSE, 0); // a repaint per row would take minutes
-        for (const Row& row : rows)
+        for (const test::Row& row : rows)
             AppendRow(Item(IDC_MAIN_LIST), row);
         SendMessageW(Item(IDC_MAIN_LIST), WM_SETREDRAW, TRUE, 0);
         MarkModified();
@@ -137,9 +132,9 @@ protected:
     std::wstring store_;
 };
 
-std::vector<Row> Table(const std::wstring& prefix, int rows, bool profile_functions)
+std::vector<test::Row> Table(const std::wstring& prefix, int rows, bool profile_functions)
 {
-    std::vector<Row> table;
+    std::vector<test::Row> table;
     for (int i = 0; i < rows; ++i) {
         const std::wstring name = prefix + std::to_wstring(i);
         table.push_back(
@@ -155,14 +150,14 @@ TEST_F(FullDisk, KeepsThePreviousPairAndSaysWhy)
     for (const FullCase& c : kCases) {
         SCOPED_TRACE(c.where);
         Click(IDC_CLEAR);
-        const std::vector<Row> old_rows = Table(L"old", 20, false);
+        const std::vector<test::Row> old_rows = Table(L"old", 20, false);
         Enter(old_rows);
         ASSERT_EQ(L"", Save());
-        const StorePair before = ReadPair(store_);
+        const StorePair before = ReadStorePair(store_);
         ASSERT_EQ(ImageOf(old_rows).config, before.config);
 
         Click(IDC_CLEAR);
-        const std::vector<Row> new_rows = Table(L"new", c.rows, c.profile_functions);
+        const std::vector<test::Row> new_rows = Table(L"new", c.rows, c.profile_functions);
         Enter(new_rows);
         LeaveRoom(c.profile_functions ? c.room({}) : c.room(ImageOf(new_rows)));
         const std::wstring text = Save();
@@ -171,7 +166,7 @@ TEST_F(FullDisk, KeepsThePreviousPairAndSaysWhy)
             << "the reason given is not disk full: " << text;
         EXPECT_EQ(L"Save failed!", Text(IDC_STATUS));
         EXPECT_EQ(1, bModified.load());
-        EXPECT_EQ(before, ReadPair(store_));
+        EXPECT_EQ(before, ReadStorePair(store_));
         EXPECT_TRUE(NoSaveLeftovers(store_));
         // With room again, the same table saves whole.
         ASSERT_TRUE(DeleteFileW((store_ + L"\\filler").c_str()));
@@ -180,7 +175,9 @@ TEST_F(FullDisk, KeepsThePreviousPairAndSaysWhy)
         EXPECT_EQ(0, bModified.load());
         if (!c.profile_functions) {
             const Image image = ImageOf(new_rows);
-            EXPECT_EQ((StorePair{image.history, image.config}), ReadPair(store_));
+            const StorePair stored = ReadStorePair(store_);
+            EXPECT_EQ(image.history, stored.history);
+            EXPECT_EQ(image.config, stored.config);
         }
         Restart();
         EXPECT_EQ(static_cast<int>(new_rows.size()), static_cast<int>(Rows(Item(IDC_MAIN_LIST)).size()));

@@ -1,6 +1,8 @@
 // The real aliasdesk.exe killed at random moments of its saves. Whatever the
 // moment, the next start must load either the table before the save or the
 // one saved, whole, and leave nothing of the save behind.
+#include "aliasdesk_driver.h"
+#include "aliasdesk_ids.h"
 #include "run_length.h"
 #include "store_pair.h"
 #include "temp_dir.h"
@@ -13,8 +15,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int kOk = 1001, kApply = 1017;
 
 unsigned Seed()
 {
@@ -45,27 +45,27 @@ protected:
         if (c.profile_functions) {
             ASSERT_TRUE(MakePrograms(c.programs, L"odd[", 1));
         }
-        ASSERT_TRUE(WriteTable(c.dir, L"old", c.rows));
-        c.before = ReadPair(c.dir);
+        ASSERT_TRUE(WriteStorePair(c.dir, NumberedRows(L"old", c.rows)));
+        c.before = ReadStorePair(c.dir);
 
-        AliasdeskInFolder program(c.dir);
-        ASSERT_TRUE(program.Start());
-        ASSERT_EQ(c.rows, program.Rows());
+        AliasDesk program(c.dir);
+        ASSERT_TRUE(program.WaitLoaded()) << program.NotReadyReason();
+        ASSERT_EQ(c.rows, program.RowCount(IDC_MAIN_LIST));
         ASSERT_TRUE(program.Scan(c.programs));
         program.MarkStatus();
         const ULONGLONG start = GetTickCount64();
-        ASSERT_TRUE(program.Press(kApply));
-        ASSERT_TRUE(WaitUntil([&] { return program.Status() == L"Finished!"; }));
+        ASSERT_TRUE(program.Click(IDC_APPLY));
+        ASSERT_TRUE(PollUntil([&] { return program.Status() == L"Finished!"; }));
         c.save_ms = static_cast<DWORD>(GetTickCount64() - start);
         EXPECT_EQ(0u, program.Close());
-        c.after = ReadPair(c.dir);
+        c.after = ReadStorePair(c.dir);
         ASSERT_NE(c.before, c.after);
 
-        AliasdeskInFolder again(c.dir);
-        ASSERT_TRUE(again.Start());
-        c.rows_after = again.Rows();
+        AliasDesk again(c.dir);
+        ASSERT_TRUE(again.WaitLoaded()) << again.NotReadyReason();
+        c.rows_after = again.RowCount(IDC_MAIN_LIST);
         EXPECT_EQ(c.rows + (c.profile_functions ? 4 : 3), c.rows_after);
-        EXPECT_EQ(L"new2", again.Cell(c.rows + 2, 0));
+        EXPECT_EQ(L"new2", again.Cell(IDC_MAIN_LIST, c.rows + 2, 0));
         EXPECT_EQ(0u, again.Close());
         std::cout << "table of " << c.rows << (c.profile_functions ? " (key by key)" : "") << ": saved in " << c.save_ms
                   << " ms\n";
@@ -99,23 +99,23 @@ TEST_F(KilledSave, LeavesThePreviousOrTheNewTableWhole)
         SaveCase& c = cases[static_cast<size_t>(k) % cases.size()];
         // Moments from the click to a little past the end of an undisturbed save.
         const DWORD delay = std::uniform_int_distribution<DWORD>(0, c.save_ms + c.save_ms / 4 + 5)(random);
-        const int button = std::bernoulli_distribution(0.5)(random) ? kOk : kApply;
+        const int button = std::bernoulli_distribution(0.5)(random) ? IDC_OK : IDC_APPLY;
         SCOPED_TRACE(testing::Message() << "kill " << k << ": " << c.rows << " rows, " << delay << " ms after "
-                                        << (button == kOk ? "OK" : "Apply"));
-        ASSERT_TRUE(WriteTable(c.dir, L"old", c.rows));
+                                        << (button == IDC_OK ? "OK" : "Apply"));
+        ASSERT_TRUE(WriteStorePair(c.dir, NumberedRows(L"old", c.rows)));
         {
-            AliasdeskInFolder program(c.dir);
-            ASSERT_TRUE(program.Start());
+            AliasDesk program(c.dir);
+            ASSERT_TRUE(program.WaitLoaded()) << program.NotReadyReason();
             ASSERT_TRUE(program.Scan(c.programs));
-            ASSERT_TRUE(program.Press(button));
+            ASSERT_TRUE(program.Click(button));
             Sleep(delay);
             program.Kill();
         }
-        AliasdeskInFolder again(c.dir);
-        ASSERT_TRUE(again.Start());
-        const int rows = again.Rows();
+        AliasDesk again(c.dir);
+        ASSERT_TRUE(again.WaitLoaded()) << again.NotReadyReason();
+        const int rows = again.RowCount(IDC_MAIN_LIST);
         EXPECT_EQ(0u, again.Close());
-        const StorePair pair = ReadPair(c.dir);
+        const StorePair pair = ReadStorePair(c.dir);
         if (pair == c.before && rows == c.rows)
             ++previous;
         else if (pair == c.after && rows == c.rows_after)

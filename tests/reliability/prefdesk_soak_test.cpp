@@ -1,13 +1,15 @@
 // The real prefdesk.exe through many cycles of hot key, language, colour,
 // transparency and Apply; settings.ini must hold each cycle's values and
 // what the process holds must not grow with the cycles.
-#include "alias_driver.h"
 #include "ascii_text.h"
 #include "platform.h"
+#include "prefdesk_ids.h"
 #include "process_usage.h"
 #include "remote_process.h"
 #include "run_length.h"
+#include "store_pair.h"
 #include "temp_dir.h"
+#include "wait.h"
 
 #include <colordlg.h>
 #include <commctrl.h>
@@ -16,8 +18,6 @@
 
 namespace {
 
-constexpr int kHotKey = 1001, kSave = 1002, kApply = 1004, kLanguage = 1007, kColor = 1009, kAlpha = 1010,
-              kAlphaValue = 1011;
 const std::vector<std::wstring> kLanguages{L"Deutsch", L"English", L"Francais", L"Norsk"}; // as the list sorts
 
 struct Settings {
@@ -86,9 +86,9 @@ protected:
     // colour and OK closes it, after which the program stores the colour.
     void ChooseColour(COLORREF color)
     {
-        PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kColor, BN_CLICKED), reinterpret_cast<LPARAM>(Item(kColor)));
+        PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(IDC_COLOR, BN_CLICKED), reinterpret_cast<LPARAM>(Item(IDC_COLOR)));
         Target target{program_->pid(), dlg_, nullptr};
-        ASSERT_TRUE(WaitUntil([&] {
+        ASSERT_TRUE(PollUntil([&] {
             EnumWindows(FindChooser, reinterpret_cast<LPARAM>(&target));
             return target.found != nullptr;
         })) << "no colour chooser";
@@ -97,8 +97,8 @@ protected:
         SetDlgItemInt(target.found, COLOR_BLUE, GetBValue(color), FALSE);
         PostMessageW(target.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(target.found, IDOK)));
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(target.found); }));
-        ASSERT_TRUE(WaitUntil([&] { return Stored().color == std::to_wstring(color); }))
+        ASSERT_TRUE(PollUntil([&] { return !IsWindow(target.found); }));
+        ASSERT_TRUE(PollUntil([&] { return Stored().color == std::to_wstring(color); }))
             << "the chosen colour is stored when the chooser closes";
     }
 
@@ -106,22 +106,24 @@ protected:
     {
         const BYTE modifiers = static_cast<BYTE>(1 + cycle % 7);
         const BYTE key = static_cast<BYTE>('A' + cycle % 26);
-        SendMessageW(Item(kHotKey), HKM_SETHOTKEY, MAKEWORD(key, modifiers), 0);
+        SendMessageW(Item(IDC_HOTKEY), HKM_SETHOTKEY, MAKEWORD(key, modifiers), 0);
 
         const size_t language = static_cast<size_t>(cycle) % kLanguages.size();
-        SendMessageW(Item(kLanguage), CB_SETCURSEL, language, 0);
-        SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kLanguage, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(kLanguage)));
+        SendMessageW(Item(IDC_LANGUAGE), CB_SETCURSEL, language, 0);
+        SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(Item(IDC_LANGUAGE)));
 
         const COLORREF color = RGB(cycle * 7 % 256, 255 - cycle % 256, cycle * 13 % 256);
         ChooseColour(color);
 
         // The trackbar is there even where transparency is hidden, and Apply stores it then too.
         const int alpha = (cycle * 37) % 256;
-        SendMessageW(Item(kAlpha), TBM_SETPOS, TRUE, alpha);
-        SendMessageW(dlg_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, alpha), reinterpret_cast<LPARAM>(Item(kAlpha)));
-        EXPECT_EQ(std::to_wstring(alpha), WindowText(Item(kAlphaValue)));
+        SendMessageW(Item(IDC_ALPHA), TBM_SETPOS, TRUE, alpha);
+        SendMessageW(dlg_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, alpha), reinterpret_cast<LPARAM>(Item(IDC_ALPHA)));
+        EXPECT_EQ(std::to_wstring(alpha), WindowText(Item(IDC_ALPHA_VALUE)));
 
-        SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kApply, BN_CLICKED), reinterpret_cast<LPARAM>(Item(kApply)));
+        SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(IDC_SETTINGS_APPLY, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Item(IDC_SETTINGS_APPLY)));
         return {std::to_wstring(modifiers), std::to_wstring(key), L".\\Language\\" + kLanguages[language] + L".ini",
                 std::to_wstring(color), std::to_wstring(alpha)};
     }
@@ -153,8 +155,8 @@ TEST_F(PrefdeskSoak, CyclesStoreEveryValueAndKeepTheResources)
     }
     ExpectWithinBounds("prefdesk", cycles - kWarmUpCycles, first, MeasureProcess(program_->process()));
 
-    SendMessageW(Item(kHotKey), HKM_SETHOTKEY, MAKEWORD(VK_SPACE, HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
-    PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(kSave, BN_CLICKED), reinterpret_cast<LPARAM>(Item(kSave)));
+    SendMessageW(Item(IDC_HOTKEY), HKM_SETHOTKEY, MAKEWORD(VK_SPACE, HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
+    PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(IDC_SAVE, BN_CLICKED), reinterpret_cast<LPARAM>(Item(IDC_SAVE)));
     EXPECT_EQ(0u, program_->WaitForExit());
     expected.popup_mod = L"6";
     expected.popup_vk = L"32";

@@ -99,3 +99,8 @@ bool RemoveTree(const std::wstring& path)
     }
     return RemoveDirectoryW(path.c_str()) != 0;
 }
+
+bool PathExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}

@@ -25,3 +25,4 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 bool MakeDirs(const std::wstring& path); // creates every missing folder of the path
 bool RemoveTree(const std::wstring& path);
+bool PathExists(const std::wstring& path); // a file or a folder

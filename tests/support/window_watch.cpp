@@ -1,5 +1,7 @@
 #include "window_watch.h"
 
+#include "wait.h"
+
 namespace {
 
 struct Search {
@@ -73,21 +75,17 @@ bool WindowWatcher::Seen()
 
 void WindowWatcher::Watch(std::wstring title, std::function<void(HWND)> answer, HWND excluded, DWORD guard_ms)
 {
-    const ULONGLONG deadline = GetTickCount64() + guard_ms;
-    while (GetTickCount64() < deadline) {
-        if (HWND window = FindProcessDialog(title, excluded)) {
-            Sleep(50); // let the window finish initialising before it is read and answered
-            seen_.window = window;
-            seen_.title = TextOf(window);
-            seen_.text = MessageText(window);
-            seen_.owner = GetWindow(window, GW_OWNER);
-            seen_.ex_style = GetWindowLongPtrW(window, GWL_EXSTYLE);
-            found_ = true;
-            answer(window);
-            return;
-        }
-        Sleep(20);
-    }
+    HWND window = nullptr;
+    if (!PollUntil([&] { return (window = FindProcessDialog(title, excluded)) != nullptr; }, guard_ms, 20))
+        return;
+    Sleep(50); // let the window finish initialising before it is read and answered
+    seen_.window = window;
+    seen_.title = TextOf(window);
+    seen_.text = MessageText(window);
+    seen_.owner = GetWindow(window, GW_OWNER);
+    seen_.ex_style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    found_ = true;
+    answer(window);
 }
 
 std::function<void(HWND)> PressButton(int id)

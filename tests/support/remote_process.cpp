@@ -1,5 +1,7 @@
 #include "remote_process.h"
 
+#include "wait.h"
+
 #include <commctrl.h>
 #include <winternl.h>
 
@@ -81,16 +83,14 @@ RemoteProgram::~RemoteProgram()
 
 HWND RemoteProgram::WaitForWindow(const std::wstring& title, DWORD guard_ms)
 {
-    const ULONGLONG deadline = GetTickCount64() + guard_ms;
-    while (GetTickCount64() < deadline) {
-        FindWindowSearch search{pid_, &title, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        if (WaitForSingleObject(process_, 20) == WAIT_OBJECT_0)
-            return nullptr;
-    }
-    return nullptr;
+    FindWindowSearch search{pid_, &title, nullptr};
+    PollUntil(
+        [&] {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found || WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+        },
+        guard_ms, 20);
+    return search.found;
 }
 
 DWORD RemoteProgram::WaitForExit(DWORD guard_ms)
