@@ -62,9 +62,13 @@ std::string AliasDesk::NotReadyReason() const
     const DWORD code = program_->WaitForExit(0);
     if (code == STILL_ACTIVE)
         return "no dialog came within the guard";
-    char text[64];
-    std::snprintf(text, sizeof text, "it ended before its dialog showed, code 0x%08lX",
-                  static_cast<unsigned long>(code));
+    // Wine's own messages about the start went to this program's output.
+    FILETIME created{}, ended{}, kernel{}, user{};
+    GetProcessTimes(program_->process(), &created, &ended, &kernel, &user);
+    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    char text[96];
+    std::snprintf(text, sizeof text, "it ended before its dialog showed, code 0x%08lX after %llu ms",
+                  static_cast<unsigned long>(code), (ticks(ended) - ticks(created)) / 10000);
     return text;
 }
 
