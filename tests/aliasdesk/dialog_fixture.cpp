@@ -9,6 +9,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 void MainDialogTest::SetUp()
 {
     ASSERT_FALSE(dir_.path().empty());
@@ -97,4 +99,50 @@ std::vector<int> MainDialogTest::SelectedRows(HWND list)
     while ((row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) != -1)
         rows.push_back(row);
     return rows;
+}
+
+namespace {
+
+WNDPROC kept_dialog_proc;
+int steps_left;
+bool reply_before_action;
+std::function<void()> between_steps;
+
+} // namespace
+
+BetweenWorkerSteps::BetweenWorkerSteps(HWND dlg) : dlg_(dlg)
+{
+    kept_dialog_proc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+}
+
+BetweenWorkerSteps::~BetweenWorkerSteps()
+{
+    between_steps = nullptr;
+    if (IsWindow(dlg_))
+        SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept_dialog_proc));
+}
+
+void BetweenWorkerSteps::After(int steps, std::function<void()> action, bool reply_first)
+{
+    steps_left = steps;
+    reply_before_action = reply_first;
+    between_steps = std::move(action);
+}
+
+bool BetweenWorkerSteps::Pending() const
+{
+    return static_cast<bool>(between_steps);
+}
+
+LRESULT CALLBACK BetweenWorkerSteps::Proc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const WNDPROC kept = kept_dialog_proc; // the action may close the dialog
+    const LRESULT result = CallWindowProcW(kept, dlg, message, wParam, lParam);
+    if (message != WM_RUN_ON_DIALOG || !between_steps || --steps_left != 0)
+        return result;
+    if (reply_before_action)
+        ReplyMessage(result);
+    std::exchange(between_steps, nullptr)();
+    return result;
 }

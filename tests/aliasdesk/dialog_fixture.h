@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,4 +34,27 @@ protected:
     static std::vector<int> SelectedRows(HWND list);
 
     TempDir dir_;
+};
+
+// Runs an action on the dialog thread right after a worker's given step, while
+// the worker still waits for that step's answer, so that the action lands
+// exactly between two of its steps (a pump of sent messages cannot promise
+// that: one pump may run several steps). One at a time.
+class BetweenWorkerSteps {
+public:
+    explicit BetweenWorkerSteps(HWND dlg);
+    ~BetweenWorkerSteps();
+    BetweenWorkerSteps(const BetweenWorkerSteps&) = delete;
+    BetweenWorkerSteps& operator=(const BetweenWorkerSteps&) = delete;
+
+    // The action runs once the next steps have run. With reply_first the
+    // worker has its answer before the action runs (for an action that waits
+    // for the worker, such as closing the dialog).
+    void After(int steps, std::function<void()> action, bool reply_first = false);
+    bool Pending() const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND dlg_;
 };

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,21 +42,6 @@ std::vector<test::Row> Sorted(std::vector<test::Row> rows)
     return rows;
 }
 
-// Counts the steps workers run on the dialog thread and runs the test's
-// action right after a given one, while the worker waits for its answer:
-// the action lands exactly between two of the worker's steps.
-WNDPROC kept_dialog_proc;
-int steps_left;
-std::function<void()> between_steps;
-
-LRESULT CALLBACK CountingDialogProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const LRESULT result = CallWindowProcW(kept_dialog_proc, dlg, message, wParam, lParam);
-    if (message == WM_RUN_ON_DIALOG && between_steps && --steps_left == 0)
-        std::exchange(between_steps, nullptr)();
-    return result;
-}
-
 enum class Action { Sort, Edit, Remove, DeleteKey, Clear, Reload };
 const Action kActions[] = {Action::Sort,      Action::Edit,  Action::Remove,
                            Action::DeleteKey, Action::Clear, Action::Reload};
@@ -71,8 +57,7 @@ protected:
     void SetUp() override
     {
         MainDialogTest::SetUp();
-        kept_dialog_proc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingDialogProc)));
+        steps_ = std::make_unique<BetweenWorkerSteps>(dlg_);
         ResetSortDirection(); // the direction lives as long as the process
     }
 
@@ -97,16 +82,12 @@ protected:
     }
 
     // The action runs once the next worker has run this many steps.
-    static void AfterSteps(int steps, std::function<void()> action)
-    {
-        steps_left = steps;
-        between_steps = std::move(action);
-    }
+    void AfterSteps(int steps, std::function<void()> action) { steps_->After(steps, std::move(action)); }
 
     void TearDown() override
     {
-        EXPECT_FALSE(between_steps) << "the worker ran fewer steps than the test meant to hold it at";
-        between_steps = nullptr;
+        EXPECT_FALSE(steps_->Pending()) << "the worker ran fewer steps than the test meant to hold it at";
+        steps_.reset();
         MainDialogTest::TearDown();
     }
 
@@ -200,6 +181,8 @@ protected:
         Click(IDC_APPLY);
         Settle();
     }
+
+    std::unique_ptr<BetweenWorkerSteps> steps_;
 };
 
 // A save held between two chunks of its snapshot writes the table as it

@@ -15,8 +15,11 @@ struct Dispatch {
     // Messages go through IsDialogMessageW for this dialog, as in the program's own loop.
     HWND dialog = nullptr;
     // Only messages sent from other threads, one wake-up at a time: a worker
-    // that sends and waits for the answer is held exactly where done() became
-    // true, so a test can act in the middle of its work.
+    // that sends and waits for the answer is held once done() became true, so
+    // a test can act in the middle of its work. Where the test must land
+    // between two given steps, use BetweenWorkerSteps (dialog_fixture.h):
+    // under Wine one wake-up may run several sends of a worker that answers
+    // quickly, so the hold may come some steps later than done() first held.
     bool sent_only = false;
     // How late a change that wakes nobody (the end of a worker) is seen.
     DWORD poll_ms = 10;
