@@ -451,9 +451,10 @@ TEST_F(AliasStoreTest, ClosingDuringALoadStopsIt)
     for (int i = 0; i < 400; ++i)
         names.push_back(L"n" + std::to_wstring(i));
     WriteStore(names, "");
+    BetweenWorkerSteps steps(dlg_);
+    steps.When([&] { return GetRowCount(pMainTable) >= 5; }, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true);
     Click(IDC_RELOAD);
-    ASSERT_TRUE(PumpUntil([&] { return GetRowCount(pMainTable) >= 5; }, kHangGuardMs, kSentOnly));
-    SendMessageW(dlg_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(steps.PumpUntilActed());
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
 }

@@ -105,6 +105,7 @@ namespace {
 
 WNDPROC kept_dialog_proc;
 int steps_left;
+std::function<bool()> step_condition; // instead of a count when set
 bool reply_before_action;
 std::function<void()> between_steps;
 
@@ -126,8 +127,20 @@ BetweenWorkerSteps::~BetweenWorkerSteps()
 void BetweenWorkerSteps::After(int steps, std::function<void()> action, bool reply_first)
 {
     steps_left = steps;
+    step_condition = nullptr;
     reply_before_action = reply_first;
     between_steps = std::move(action);
+}
+
+void BetweenWorkerSteps::When(std::function<bool()> done, std::function<void()> action, bool reply_first)
+{
+    After(0, std::move(action), reply_first);
+    step_condition = std::move(done);
+}
+
+bool BetweenWorkerSteps::PumpUntilActed()
+{
+    return PumpUntil([this] { return !Pending(); });
 }
 
 bool BetweenWorkerSteps::Pending() const
@@ -139,7 +152,9 @@ LRESULT CALLBACK BetweenWorkerSteps::Proc(HWND dlg, UINT message, WPARAM wParam,
 {
     const WNDPROC kept = kept_dialog_proc; // the action may close the dialog
     const LRESULT result = CallWindowProcW(kept, dlg, message, wParam, lParam);
-    if (message != WM_RUN_ON_DIALOG || !between_steps || --steps_left != 0)
+    if (message != WM_RUN_ON_DIALOG || !between_steps)
+        return result;
+    if (step_condition ? !step_condition() : --steps_left != 0)
         return result;
     if (reply_before_action)
         ReplyMessage(result);

@@ -51,6 +51,10 @@ public:
     // worker has its answer before the action runs (for an action that waits
     // for the worker, such as closing the dialog).
     void After(int steps, std::function<void()> action, bool reply_first = false);
+    // The action runs after the first step at whose end done() holds.
+    void When(std::function<bool()> done, std::function<void()> action, bool reply_first = false);
+    // Dispatches until the action has run; false when the guard ran out.
+    bool PumpUntilActed();
     bool Pending() const;
 
 private:

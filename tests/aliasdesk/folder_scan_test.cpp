@@ -282,9 +282,12 @@ TEST_F(FolderScanTest, ClearDuringAScanDoesNotChangeWhatIsScanned)
     for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
-    ASSERT_TRUE(PumpUntil([&] { return RowCount() >= 5; }, kHangGuardMs, kSentOnly)); // the scanner now waits mid-walk
-    Click(IDC_CLEAR);
-    EXPECT_STREQ(L"", szScanFolder);
+    BetweenWorkerSteps steps(dlg_);
+    steps.When([&] { return RowCount() >= 5; }, [&] { // the scanner waits mid-walk
+        Click(IDC_CLEAR);
+        EXPECT_STREQ(L"", szScanFolder);
+    });
+    ASSERT_TRUE(steps.PumpUntilActed());
     WaitForWorkers();
     PumpPending();
 
@@ -300,8 +303,9 @@ TEST_F(FolderScanTest, ClosingDuringAScanStopsItAndWaits)
     for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
-    ASSERT_TRUE(PumpUntil([&] { return RowCount() >= 5; }, kHangGuardMs, kSentOnly)); // the scanner now waits mid-walk
-    SendMessageW(dlg_, WM_CLOSE, 0, 0);
+    BetweenWorkerSteps steps(dlg_);
+    steps.When([&] { return RowCount() >= 5; }, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true);
+    ASSERT_TRUE(steps.PumpUntilActed());
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
     EXPECT_EQ(nullptr, pMainTable);
@@ -312,8 +316,9 @@ TEST_F(FolderScanTest, CancelDuringAScanStopsItAndWaits)
     for (int i = 0; i < 700; ++i) // more than the scanner hands over at once
         Touch(L"big\\d" + std::to_wstring(i / 10) + L"\\p" + std::to_wstring(i) + L".exe");
     PressAdd(dir_ / L"big");
-    ASSERT_TRUE(PumpUntil([&] { return RowCount() >= 5; }, kHangGuardMs, kSentOnly)); // the scanner now waits mid-walk
-    Click(IDC_CANCEL);
+    BetweenWorkerSteps steps(dlg_);
+    steps.When([&] { return RowCount() >= 5; }, [&] { Click(IDC_CANCEL); }, true);
+    ASSERT_TRUE(steps.PumpUntilActed());
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
 }

@@ -285,11 +285,13 @@ TEST_F(SortWhileAddingTest, AFilterPassSortedMidwayEndsInTheMainListsOrder)
     Fill(ManyRows(400));
 
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
-    ASSERT_TRUE(
-        PumpUntil([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }, kHangGuardMs, kSentOnly));
-    NMLISTVIEW click{};
-    click.hdr.code = LVN_COLUMNCLICK;
-    Notify(IDC_FILTER_LIST, &click.hdr); // the pass is held between two rows
+    BetweenWorkerSteps steps(dlg_);
+    steps.When([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }, [&] {
+        NMLISTVIEW click{};
+        click.hdr.code = LVN_COLUMNCLICK;
+        Notify(IDC_FILTER_LIST, &click.hdr); // the pass is held between two steps
+    });
+    ASSERT_TRUE(steps.PumpUntilActed());
     WaitForWorkers();
     PumpPending();
 
@@ -314,22 +316,26 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
 
     SetDlgItemTextW(dlg_, IDC_PATH, folder.c_str());
     Click(IDC_ADD);
-    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0) >= 10; }, kHangGuardMs, kSentOnly));
-    Notify(IDC_MAIN_LIST, &click.hdr);
-    const std::vector<test::Row> listed_so_far = Rows(Main());
-    EXPECT_TRUE(std::is_sorted(listed_so_far.begin(), listed_so_far.end(),
-                               [](const test::Row& a, const test::Row& b) { return a.alias < b.alias; }));
-    const std::wstring edited = Cell(Main(), 1, 0);
-    const RECT path = CellRect(Main(), 1, 2);
-    SetLastListClick({static_cast<DWORD>(path.left + 4), static_cast<DWORD>(path.top + 2)});
-    HWND edit = reinterpret_cast<HWND>(SendMessageW(Main(), LVM_EDITLABELW, 1, 0));
-    ASSERT_NE(nullptr, edit);
-    ASSERT_EQ(2, EditedColumn());
-    SetWindowTextW(edit, L"c:\\edited.exe");
-    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
-    EXPECT_FALSE(IsCellEditing());
-    Notify(IDC_MAIN_LIST, &click.hdr);
-    ASSERT_FALSE(IsWindowEnabled(Item(IDC_ADD))) << "the scan was still running";
+    std::wstring edited;
+    BetweenWorkerSteps steps(dlg_);
+    steps.When([&] { return SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0) >= 10; }, [&] {
+        Notify(IDC_MAIN_LIST, &click.hdr);
+        const std::vector<test::Row> listed_so_far = Rows(Main());
+        EXPECT_TRUE(std::is_sorted(listed_so_far.begin(), listed_so_far.end(),
+                                   [](const test::Row& a, const test::Row& b) { return a.alias < b.alias; }));
+        edited = Cell(Main(), 1, 0);
+        const RECT path = CellRect(Main(), 1, 2);
+        SetLastListClick({static_cast<DWORD>(path.left + 4), static_cast<DWORD>(path.top + 2)});
+        HWND edit = reinterpret_cast<HWND>(SendMessageW(Main(), LVM_EDITLABELW, 1, 0));
+        ASSERT_NE(nullptr, edit);
+        ASSERT_EQ(2, EditedColumn());
+        SetWindowTextW(edit, L"c:\\edited.exe");
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+        EXPECT_FALSE(IsCellEditing());
+        Notify(IDC_MAIN_LIST, &click.hdr);
+        ASSERT_FALSE(IsWindowEnabled(Item(IDC_ADD))) << "the scan was still running";
+    });
+    ASSERT_TRUE(steps.PumpUntilActed());
 
     ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(Item(IDC_ADD)) != FALSE; }));
     WaitForWorkers();
