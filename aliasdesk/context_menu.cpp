@@ -1,13 +1,13 @@
 #include "context_menu.h"
 
 #include "alias_store.h"
+#include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "cell_edit.h"
 #include "clipboard_text.h"
 #include "launch_input.h"
 #include "main_table.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -224,7 +224,8 @@ BOOL OnContextMenu(HWND dlg, HWND window, LPARAM where)
     if (!IsReportList(window) || GetParent(window) != dlg)
         return FALSE;
     const bool keyboard = GET_X_LPARAM(where) == -1 && GET_Y_LPARAM(where) == -1;
-    MenuTarget target = keyboard ? KeyboardTarget(window) : MouseTarget(window, POINT{GET_X_LPARAM(where), GET_Y_LPARAM(where)});
+    MenuTarget target =
+        keyboard ? KeyboardTarget(window) : MouseTarget(window, POINT{GET_X_LPARAM(where), GET_Y_LPARAM(where)});
     CollectMainRows(target);
 
     HMENU menu = BuildMenu(target);

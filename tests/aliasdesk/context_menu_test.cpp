@@ -63,6 +63,10 @@ protected:
         SetContextMenuPicker(&RecordingPicker);
         shown.clear();
         answer = 0;
+        if (OpenClipboard(nullptr)) { // nothing an earlier test copied counts
+            EmptyClipboard();
+            CloseClipboard();
+        }
         Fill({{L"notepad", L"", L"C:\\Tools\\notepad.exe"},
               {L"nova", L"-x", L"C:\\Tools\\nova.exe"},
               {L"calc", L"", L"C:\\Tools\\calc.exe"}});
@@ -105,10 +109,14 @@ TEST_F(ContextMenuTest, ShowsItsItemsInOrder)
 {
     RightClickCell(Main(), 0, 0);
     const std::vector<ShownItem> expected = {
-        {kMenuRun, L"&Run", true},          {kMenuOpenFolder, L"Open containing &folder", true},
-        {kMenuCopyPath, L"Copy &path", true}, {kMenuCopyAlias, L"Copy &alias", true},
-        {kMenuEdit, L"&Edit", true},        {kMenuRemove, L"Re&move", true},
-        {0, L"", false},                     {kMenuSelectMissing, L"Select &missing", false},
+        {kMenuRun, L"&Run", true},
+        {kMenuOpenFolder, L"Open containing &folder", true},
+        {kMenuCopyPath, L"Copy &path", true},
+        {kMenuCopyAlias, L"Copy &alias", true},
+        {kMenuEdit, L"&Edit", true},
+        {kMenuRemove, L"Re&move", true},
+        {0, L"", false},
+        {kMenuSelectMissing, L"Select &missing", false},
     };
     EXPECT_EQ(expected, shown);
 }
@@ -250,6 +258,34 @@ TEST_F(ContextMenuTest, RunStartsThePathWithItsParameterShownNormally)
     WaitForProbeEnd(text);
     EXPECT_NE(std::wstring::npos, text.find(L"command=\"" + probe + L"\" -x 1\n")) << text;
     EXPECT_NE(std::wstring::npos, text.find(L"show=1\n")) << text;
+}
+
+} // namespace
+
+namespace {
+
+int real_menu_items;
+
+// Runs inside the menu's own loop: answers the menu by a mnemonic, as a user would.
+void CALLBACK AnswerRealMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    if (!menu || GetWindowThreadProcessId(menu, nullptr) != GetCurrentThreadId())
+        return;
+    KillTimer(nullptr, timer);
+    real_menu_items = GetMenuItemCount(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
+    PostMessageW(menu, WM_CHAR, L'a', 1); // Copy &alias
+}
+
+TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
+{
+    SetContextMenuPicker(nullptr);
+    real_menu_items = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &AnswerRealMenu);
+    RightClickCell(Main(), 1, 0);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(8, real_menu_items);
+    EXPECT_EQ(L"nova", ClipboardText(nullptr));
 }
 
 } // namespace
