@@ -4,7 +4,6 @@
 #include "diagnostics.h"
 #include "main_table.h"
 #include "report_table.h"
-#include "shortcut_keys.h"
 #include "aliasdesk_ids.h"
 #include "wildcard.h"
 #include "workers.h"
@@ -260,8 +259,6 @@ void InstallFilterEditProc(HWND filter_box)
 
 LRESULT CALLBACK FilterEditProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (OnFilterBoxShortcut(box, message, wParam))
-        return 0;
     const bool ready = pMainTable && pFilterTable && cs_filter;
     if (message != WM_CHAR || !ready)
         return CallWindowProcW(pfnFilterBoxProc, box, message, wParam, lParam);

@@ -6,9 +6,7 @@
 
 namespace {
 
-// The characters the two shortcuts leave behind after TranslateMessage.
-constexpr WPARAM kCtrlA = 0x01;
-constexpr WPARAM kCtrlF = 0x06;
+constexpr WPARAM kCtrlA = 0x01; // what TranslateMessage makes of Ctrl+A
 
 bool CtrlOnly()
 {
@@ -43,26 +41,19 @@ bool OnListShortcut(HWND list, UINT message, WPARAM wParam)
     if (!IsDialogList(list))
         return false;
     if (message == WM_CHAR)
-        return wParam == kCtrlA || wParam == kCtrlF; // no incremental search for them
-    if (message != WM_KEYDOWN || !CtrlOnly())
+        return wParam == kCtrlA; // no incremental search for it
+    if (message != WM_KEYDOWN || wParam != 'A' || !CtrlOnly())
         return false;
-    if (wParam == 'A') {
-        SelectAllRows(list);
-        return true;
-    }
-    if (wParam == 'F') {
-        FocusFilterBox(GetParent(list));
-        return true;
-    }
-    return false;
+    SelectAllRows(list);
+    return true;
 }
 
-bool OnFilterBoxShortcut(HWND box, UINT message, WPARAM wParam)
+bool TakeFilterShortcut(HWND dlg, const MSG& msg)
 {
-    if (message == WM_CHAR)
-        return wParam == kCtrlF; // typed nothing: starts no filter
-    if (message != WM_KEYDOWN || wParam != 'F' || !CtrlOnly())
+    if (msg.message != WM_KEYDOWN || msg.wParam != 'F' || !CtrlOnly())
         return false;
-    FocusFilterBox(GetParent(box));
+    if (!dlg || (msg.hwnd != dlg && !IsChild(dlg, msg.hwnd)))
+        return false;
+    FocusFilterBox(dlg);
     return true;
 }
