@@ -289,3 +289,54 @@ TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
 }
 
 } // namespace
+
+namespace {
+
+std::wstring box_caption, box_text;
+
+BOOL CALLBACK ReadBoxText(HWND child, LPARAM)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(child, text, 512);
+    box_text += text;
+    return TRUE;
+}
+
+// Runs in the message box's own loop: reads the box and closes it.
+void CALLBACK ReadAndCloseBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND box = FindWindowW(L"#32770", L"Velkor Error");
+    if (!box || GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId())
+        return;
+    KillTimer(nullptr, timer);
+    box_caption = L"Velkor Error";
+    EnumChildWindows(box, &ReadBoxText, 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+std::wstring SystemText(DWORD error)
+{
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
+    std::wstring reason = text;
+    while (!reason.empty() && iswspace(reason.back()))
+        reason.pop_back();
+    return reason;
+}
+
+TEST_F(ContextMenuTest, RunThatFailsShowsTheSystemsReason)
+{
+    ListView_DeleteAllItems(Main());
+    Fill({{L"gone", L"", dir_.path() + L"\\gone.exe"}});
+    box_caption.clear();
+    box_text.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &ReadAndCloseBox);
+    RightClickCell(Main(), 0, 0, kMenuRun);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(L"Velkor Error", box_caption);
+    const std::wstring reason = SystemText(ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(reason.empty());
+    EXPECT_NE(std::wstring::npos, box_text.find(reason)) << box_text;
+}
+
+} // namespace
