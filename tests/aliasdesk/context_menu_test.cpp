@@ -9,7 +9,9 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -260,83 +262,74 @@ TEST_F(ContextMenuTest, RunStartsThePathWithItsParameterShownNormally)
     EXPECT_NE(std::wstring::npos, text.find(L"show=1\n")) << text;
 }
 
-} // namespace
+// Acts on a window of this thread as soon as it shows, from inside the modal
+// loop that shows it (a menu's or a message box's), through a thread timer.
+class OnOwnWindow {
+public:
+    OnOwnWindow(const wchar_t* window_class, const wchar_t* title, std::function<void(HWND)> act)
+    {
+        pending_ = {window_class, title, std::move(act)};
+        timer_ = SetTimer(nullptr, 0, 20, &Tick);
+    }
+    ~OnOwnWindow()
+    {
+        KillTimer(nullptr, timer_);
+        pending_ = {};
+    }
+    OnOwnWindow(const OnOwnWindow&) = delete;
+    OnOwnWindow& operator=(const OnOwnWindow&) = delete;
 
-namespace {
-
-int real_menu_items;
-
-// Runs inside the menu's own loop: answers the menu by a mnemonic, as a user would.
-void CALLBACK AnswerRealMenu(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    if (!menu || GetWindowThreadProcessId(menu, nullptr) != GetCurrentThreadId())
-        return;
-    KillTimer(nullptr, timer);
-    real_menu_items = GetMenuItemCount(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
-    PostMessageW(menu, WM_CHAR, L'a', 1); // Copy &alias
-}
+private:
+    struct Pending {
+        const wchar_t* window_class;
+        const wchar_t* title;
+        std::function<void(HWND)> act;
+    };
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND window = FindWindowW(pending_.window_class, pending_.title);
+        if (!window || !pending_.act || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId())
+            return;
+        std::exchange(pending_.act, nullptr)(window);
+    }
+    static inline Pending pending_;
+    UINT_PTR timer_;
+};
 
 TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
 {
     SetContextMenuPicker(nullptr);
-    real_menu_items = 0;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &AnswerRealMenu);
-    RightClickCell(Main(), 1, 0);
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(8, real_menu_items);
+    int items = 0;
+    {
+        OnOwnWindow choose(L"#32768", nullptr, [&](HWND menu) {
+            items = GetMenuItemCount(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
+            PostMessageW(menu, WM_CHAR, L'a', 1); // Copy &alias
+        });
+        RightClickCell(Main(), 1, 0);
+    }
+    EXPECT_EQ(8, items);
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
-}
-
-} // namespace
-
-namespace {
-
-std::wstring box_caption, box_text;
-
-BOOL CALLBACK ReadBoxText(HWND child, LPARAM)
-{
-    wchar_t text[512] = {};
-    GetWindowTextW(child, text, 512);
-    box_text += text;
-    return TRUE;
-}
-
-// Runs in the message box's own loop: reads the box and closes it.
-void CALLBACK ReadAndCloseBox(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND box = FindWindowW(L"#32770", L"Velkor Error");
-    if (!box || GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId())
-        return;
-    KillTimer(nullptr, timer);
-    box_caption = L"Velkor Error";
-    EnumChildWindows(box, &ReadBoxText, 0);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-}
-
-std::wstring SystemText(DWORD error)
-{
-    wchar_t text[512] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
-    std::wstring reason = text;
-    while (!reason.empty() && iswspace(reason.back()))
-        reason.pop_back();
-    return reason;
 }
 
 TEST_F(ContextMenuTest, RunThatFailsShowsTheSystemsReason)
 {
     ListView_DeleteAllItems(Main());
     Fill({{L"gone", L"", dir_.path() + L"\\gone.exe"}});
-    box_caption.clear();
-    box_text.clear();
-    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &ReadAndCloseBox);
-    RightClickCell(Main(), 0, 0, kMenuRun);
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(L"Velkor Error", box_caption);
-    const std::wstring reason = SystemText(ERROR_FILE_NOT_FOUND);
-    ASSERT_FALSE(reason.empty());
-    EXPECT_NE(std::wstring::npos, box_text.find(reason)) << box_text;
+    wchar_t shown_text[512] = {};
+    {
+        OnOwnWindow close(L"#32770", L"Velkor Error", [&](HWND box) {
+            GetDlgItemTextW(box, 0xFFFF, shown_text, 512); // the message box's text
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        RightClickCell(Main(), 0, 0, kMenuRun);
+    }
+    wchar_t reason[512] = {};
+    ASSERT_NE(0u,
+              FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
+                             0, reason, 512, nullptr));
+    std::wstring expected = reason;
+    expected.erase(expected.find_last_not_of(L" \r\n") + 1);
+    EXPECT_NE(std::wstring::npos, std::wstring(shown_text).find(expected)) << shown_text;
 }
 
 } // namespace
