@@ -362,6 +362,11 @@ bool IsStoreBusy()
     return store_busy;
 }
 
+bool IsSaving()
+{
+    return activities[static_cast<int>(Activity::Save)] > 0;
+}
+
 void BeginActivity(HWND dlg, Activity activity)
 {
     ++activities[static_cast<int>(activity)];

@@ -31,6 +31,8 @@ void StartLoad(HWND dlg, RowId empty_to = 0);
 void StartSave(HWND dlg, int exit);
 // A load or a save is running: no other may start.
 bool IsStoreBusy();
+// A save is writing the files. Dialog thread only.
+bool IsSaving();
 
 // What keeps the store buttons disabled: Apply while anything changes the
 // table or its files, OK and Reload while the files are being read or written.

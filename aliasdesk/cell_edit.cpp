@@ -4,6 +4,7 @@
 #include "diagnostics.h"
 #include "main_table.h"
 #include "report_table.h"
+#include "shortcut_keys.h"
 
 #include <commctrl.h>
 
@@ -140,6 +141,8 @@ void RestoreListViewClass()
 
 LRESULT CALLBACK ListClassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (OnListShortcut(list, message, wParam))
+        return 0;
     switch (message) {
     case WM_LBUTTONDOWN:
         ptLastClick.x = LOWORD(lParam);

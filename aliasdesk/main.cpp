@@ -3,6 +3,7 @@
 #include "cell_edit.h"
 #include "diagnostics.h"
 #include "main_dialog.h"
+#include "shortcut_keys.h"
 #include "aliasdesk_ids.h"
 
 #include <commctrl.h>
@@ -28,6 +29,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0)) {
+        if (TakeFilterShortcut(dlg, msg))
+            continue;
         if (!IsDialogMessageW(dlg, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

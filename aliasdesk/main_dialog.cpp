@@ -4,6 +4,7 @@
 #include "app_state.h"
 #include "cell_edit.h"
 #include "commands.h"
+#include "context_menu.h"
 #include "dialog_layout.h"
 #include "list_notify.h"
 #include "live_filter.h"
@@ -106,6 +107,8 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return OnInitDialog(dlg);
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), dlg);
+    case WM_CONTEXTMENU:
+        return OnContextMenu(dlg, reinterpret_cast<HWND>(wParam), lParam);
     case WM_NOTIFY:
         return OnListNotify(dlg, reinterpret_cast<NMHDR*>(lParam));
     case WM_WINDOWPOSCHANGING:

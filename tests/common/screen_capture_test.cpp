@@ -2,6 +2,7 @@
 
 #include "gdiplus_session.h"
 #include "handles.h"
+#include "platform.h"
 #include "resource_counts.h"
 #include "temp_dir.h"
 #include "wait.h"
@@ -262,19 +263,6 @@ bool PutTextOnClipboard(HWND owner, const std::wstring& text)
         GlobalFree(memory);
     CloseClipboard();
     return put;
-}
-
-std::wstring ClipboardText(HWND owner)
-{
-    std::wstring text;
-    if (!OpenClipboard(owner))
-        return L"<clipboard busy>";
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        text = static_cast<const wchar_t*>(GlobalLock(data));
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
 }
 
 Picture ClipboardPicture(HWND owner)

@@ -29,3 +29,16 @@ std::wstring FixtureFolder(const wchar_t* name)
         return L"";
     return folder;
 }
+
+std::wstring ClipboardText(HWND owner)
+{
+    std::wstring text;
+    if (!OpenClipboard(owner))
+        return L"<clipboard busy>";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}

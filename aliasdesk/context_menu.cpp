@@ -1,0 +1,243 @@
+#include "context_menu.h"
+
+#include "alias_store.h"
+#include "aliasdesk_ids.h"
+#include "app_state.h"
+#include "cell_edit.h"
+#include "clipboard_text.h"
+#include "launch_input.h"
+#include "main_table.h"
+#include "report_table.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int TrackMenu(HMENU menu, HWND owner, POINT screen)
+{
+    return static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0, owner, nullptr));
+}
+
+MenuPicker pickMenu = &TrackMenu;
+
+// The rows the menu acts on and where it was opened.
+struct MenuTarget {
+    HWND list;
+    POINT client; // list client coordinates
+    int row; // the row under the point, -1 for none
+    std::vector<int> main_rows; // the selected rows as rows of the main table
+};
+
+bool IsReportList(HWND window)
+{
+    const int id = GetDlgCtrlID(window);
+    return id == IDC_MAIN_LIST || id == IDC_FILTER_LIST;
+}
+
+int RowAt(HWND list, POINT client)
+{
+    LVHITTESTINFO hit{};
+    hit.pt = client;
+    SendMessageW(list, LVM_SUBITEMHITTEST, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&hit));
+    return (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
+}
+
+bool IsSelected(HWND list, int row)
+{
+    return SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) != 0;
+}
+
+// A right click on a row that is not selected makes it the selection.
+void SelectOnly(HWND list, int row)
+{
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    LVITEMW item{};
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+// From the keyboard the menu opens on the focused row's label.
+MenuTarget KeyboardTarget(HWND list)
+{
+    MenuTarget target{list, POINT{0, 0}, -1, {}};
+    const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    RECT label{};
+    label.left = LVIR_LABEL;
+    if (row >= 0 && SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&label))) {
+        target.row = row;
+        target.client = POINT{label.left + 2, (label.top + label.bottom) / 2};
+    }
+    return target;
+}
+
+MenuTarget MouseTarget(HWND list, POINT screen)
+{
+    MenuTarget target{list, screen, -1, {}};
+    ScreenToClient(list, &target.client);
+    target.row = RowAt(list, target.client);
+    if (target.row >= 0 && !IsSelected(list, target.row))
+        SelectOnly(list, target.row);
+    return target;
+}
+
+void CollectMainRows(MenuTarget& target)
+{
+    for (int row = -1;;) {
+        row = static_cast<int>(SendMessageW(target.list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+        if (row < 0)
+            return;
+        const int main_row = RowOfId(IdOfRow(target.list, row));
+        if (main_row >= 0)
+            target.main_rows.push_back(main_row);
+    }
+}
+
+void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)
+{
+    AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(command), text);
+}
+
+HMENU BuildMenu(const MenuTarget& target)
+{
+    const bool idle = !IsSaving();
+    const size_t count = target.main_rows.size();
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return nullptr;
+    // Opening several folders at once would open as many windows: one row only, as Run.
+    AddItem(menu, kMenuRun, L"&Run", idle && count == 1);
+    AddItem(menu, kMenuOpenFolder, L"Open containing &folder", idle && count == 1);
+    AddItem(menu, kMenuCopyPath, L"Copy &path", idle && count > 0);
+    AddItem(menu, kMenuCopyAlias, L"Copy &alias", idle && count > 0);
+    AddItem(menu, kMenuEdit, L"&Edit", idle && target.row >= 0);
+    AddItem(menu, kMenuRemove, L"Re&move", idle && count > 0);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AddItem(menu, kMenuSelectMissing, L"Select &missing", false);
+    return menu;
+}
+
+std::wstring MainCell(int row, int column)
+{
+    const MallocText text = CellText(pMainTable, row, column);
+    return text ? text.get() : L"";
+}
+
+void ShowLastError(HWND dlg, DWORD error)
+{
+    wchar_t* reason = nullptr; // FormatMessageW allocates it; freed with LocalFree below
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   error, 0, reinterpret_cast<wchar_t*>(&reason), 0, nullptr);
+    MessageBoxW(dlg, reason && error ? reason : L"The program could not be started.", L"Velkor Error",
+                MB_ICONERROR | MB_OK);
+    LocalFree(reason);
+}
+
+void Run(HWND dlg, int main_row)
+{
+    const std::wstring path = MainCell(main_row, 2);
+    const std::wstring parameter = MainCell(main_row, 1);
+    SetLastError(0);
+    if (!LaunchProgram(path.c_str(), parameter.empty() ? nullptr : parameter.c_str(), SW_SHOWNORMAL, 0))
+        ShowLastError(dlg, GetLastError());
+}
+
+void OpenFolder(HWND dlg, int main_row)
+{
+    const std::wstring select = L"/select,\"" + MainCell(main_row, 2) + L"\"";
+    SetLastError(0);
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(dlg, L"open", L"explorer.exe", select.c_str(), nullptr, SW_SHOWNORMAL));
+    if (result <= 32)
+        ShowLastError(dlg, GetLastError());
+}
+
+// One line per row, in the order the rows stand.
+void Copy(const std::vector<int>& main_rows, int column)
+{
+    std::wstring lines;
+    for (int row : main_rows) {
+        if (!lines.empty())
+            lines += L"\r\n";
+        lines += MainCell(row, column);
+    }
+    SetClipboardText(lines.c_str(), static_cast<int>(lines.size() + 1));
+}
+
+// As a second click on the cell does: the edit opens on the cell under the point.
+void EditAt(const MenuTarget& target)
+{
+    SetLastListClick(ClickPoint{static_cast<DWORD>(target.client.x), static_cast<DWORD>(target.client.y)});
+    SetFocus(target.list);
+    SendMessageW(target.list, LVM_EDITLABELW, target.row, 0);
+}
+
+void RunCommand(HWND dlg, const MenuTarget& target, int command)
+{
+    switch (command) {
+    case kMenuRun:
+        Run(dlg, target.main_rows.front());
+        break;
+    case kMenuOpenFolder:
+        OpenFolder(dlg, target.main_rows.front());
+        break;
+    case kMenuCopyPath:
+        Copy(target.main_rows, 2);
+        break;
+    case kMenuCopyAlias:
+        Copy(target.main_rows, 0);
+        break;
+    case kMenuEdit:
+        EditAt(target);
+        break;
+    case kMenuRemove:
+        RemoveSelectItem(dlg);
+        break;
+    default:
+        break;
+    }
+}
+
+bool IsEnabled(HMENU menu, int command)
+{
+    const UINT state = GetMenuState(menu, static_cast<UINT>(command), MF_BYCOMMAND);
+    return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+} // namespace
+
+void SetContextMenuPicker(MenuPicker picker)
+{
+    pickMenu = picker ? picker : &TrackMenu;
+}
+
+BOOL OnContextMenu(HWND dlg, HWND window, LPARAM where)
+{
+    if (!IsReportList(window) || GetParent(window) != dlg)
+        return FALSE;
+    const bool keyboard = GET_X_LPARAM(where) == -1 && GET_Y_LPARAM(where) == -1;
+    MenuTarget target =
+        keyboard ? KeyboardTarget(window) : MouseTarget(window, POINT{GET_X_LPARAM(where), GET_Y_LPARAM(where)});
+    CollectMainRows(target);
+
+    HMENU menu = BuildMenu(target);
+    if (!menu)
+        return TRUE;
+    POINT screen = target.client;
+    ClientToScreen(window, &screen);
+    const int command = pickMenu(menu, dlg, screen);
+    // The picker may have let messages run: only an item still enabled acts.
+    const bool act = command != 0 && IsEnabled(menu, command);
+    DestroyMenu(menu);
+    if (act)
+        RunCommand(dlg, target, command);
+    return TRUE;
+}

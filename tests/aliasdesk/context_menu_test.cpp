@@ -1,0 +1,335 @@
+#include "context_menu.h"
+
+#include "alias_store.h"
+#include "aliasdesk_ids.h"
+#include "list_input.h"
+#include "platform.h"
+#include "temp_dir.h"
+#include "wait.h"
+
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct ShownItem {
+    UINT id;
+    std::wstring text;
+    bool enabled;
+    bool operator==(const ShownItem&) const = default;
+};
+
+// What the last menu showed, and the command the test answers it with.
+std::vector<ShownItem> shown;
+int answer;
+
+int RecordingPicker(HMENU menu, HWND, POINT)
+{
+    shown.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = 128;
+        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+        const bool separator = (info.fType & MFT_SEPARATOR) != 0;
+        shown.push_back({info.wID, text, !separator && !(info.fState & MFS_DISABLED)});
+    }
+    return answer;
+}
+
+// Which items were enabled, in menu order, the separator left out.
+std::vector<bool> EnabledItems()
+{
+    std::vector<bool> enabled;
+    for (const ShownItem& item : shown) {
+        if (item.id != 0)
+            enabled.push_back(item.enabled);
+    }
+    return enabled;
+}
+
+class ContextMenuTest : public ListTest {
+protected:
+    void SetUp() override
+    {
+        ListTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        SetContextMenuPicker(&RecordingPicker);
+        shown.clear();
+        answer = 0;
+        if (OpenClipboard(nullptr)) { // nothing an earlier test copied counts
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        Fill({{L"notepad", L"", L"C:\\Tools\\notepad.exe"},
+              {L"nova", L"-x", L"C:\\Tools\\nova.exe"},
+              {L"calc", L"", L"C:\\Tools\\calc.exe"}});
+    }
+    void TearDown() override
+    {
+        SetContextMenuPicker(nullptr);
+        ListTest::TearDown();
+    }
+
+    // A right click as the list hands it on: WM_CONTEXTMENU at a screen point.
+    void RightClickAt(HWND list, POINT client, int command = 0)
+    {
+        answer = command;
+        ClientToScreen(list, &client);
+        SendMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(client.x, client.y));
+    }
+    void RightClickCell(HWND list, int row, int column, int command = 0)
+    {
+        const RECT cell = CellRect(list, row, column);
+        RightClickAt(list, POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2}, command);
+    }
+    // The menu key, or Shift+F10.
+    void MenuKey(HWND list, int command = 0)
+    {
+        answer = command;
+        SendMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    }
+    POINT BelowTheRows(HWND list)
+    {
+        const RECT last = CellRect(list, static_cast<int>(rows_.size()) - 1, 0);
+        return POINT{last.left + 4, last.bottom + 3 * (last.bottom - last.top)};
+    }
+};
+
+constexpr bool X = true;
+constexpr bool o = false;
+
+TEST_F(ContextMenuTest, ShowsItsItemsInOrder)
+{
+    RightClickCell(Main(), 0, 0);
+    const std::vector<ShownItem> expected = {
+        {kMenuRun, L"&Run", true},
+        {kMenuOpenFolder, L"Open containing &folder", true},
+        {kMenuCopyPath, L"Copy &path", true},
+        {kMenuCopyAlias, L"Copy &alias", true},
+        {kMenuEdit, L"&Edit", true},
+        {kMenuRemove, L"Re&move", true},
+        {0, L"", false},
+        {kMenuSelectMissing, L"Select &missing", false},
+    };
+    EXPECT_EQ(expected, shown);
+}
+
+TEST_F(ContextMenuTest, ItemsCanActOnlyOnWhatIsSelected)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> selected_before;
+        int clicked_row; // -1: below the rows
+        bool filtered;
+        std::vector<int> selected_after;
+        std::vector<bool> enabled; // run, folder, copy path, copy alias, edit, remove, missing
+    };
+    const Case cases[] = {
+        {"nothing", {}, -1, false, {}, {o, o, o, o, o, o, o}},
+        {"one row", {}, 1, false, {1}, {X, X, X, X, X, X, o}},
+        {"another row", {0}, 2, false, {2}, {X, X, X, X, X, X, o}},
+        {"several rows", {0, 2}, 2, false, {0, 2}, {o, o, X, X, X, X, o}},
+        {"filtered, one row", {}, 1, true, {1}, {X, X, X, X, X, X, o}},
+        {"filtered, several", {0, 1}, 0, true, {0, 1}, {o, o, X, X, X, X, o}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.filtered && IsWindowVisible(Main()))
+            TypeFilter(L"*o");
+        HWND list = c.filtered ? Filter() : Main();
+        for (int row : SelectedRows(list))
+            Select(list, row, false);
+        for (int row : c.selected_before)
+            Select(list, row);
+        if (c.clicked_row < 0)
+            RightClickAt(list, BelowTheRows(list));
+        else
+            RightClickCell(list, c.clicked_row, 2);
+        EXPECT_EQ(c.selected_after, SelectedRows(list));
+        EXPECT_EQ(c.enabled, EnabledItems());
+    }
+}
+
+TEST_F(ContextMenuTest, EverythingIsDisabledWhileASaveRuns)
+{
+    BeginActivity(dlg_, Activity::Save);
+    RightClickCell(Main(), 0, 0, kMenuRemove);
+    EndActivity(dlg_, Activity::Save);
+    EXPECT_EQ((std::vector<bool>{o, o, o, o, o, o, o}), EnabledItems());
+    EXPECT_EQ(rows_, Rows(Main())); // the answer of a disabled item does nothing
+}
+
+TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
+{
+    Select(Main(), 1);
+    ListView_SetItemState(Main(), 1, LVIS_FOCUSED, LVIS_FOCUSED);
+    MenuKey(Main(), kMenuCopyAlias);
+    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, o}), EnabledItems());
+    EXPECT_EQ(L"nova", ClipboardText(nullptr));
+}
+
+TEST_F(ContextMenuTest, CopyPutsOneLinePerSelectedMainRowOnTheClipboard)
+{
+    Select(Main(), 0);
+    Select(Main(), 2);
+    RightClickCell(Main(), 2, 0, kMenuCopyPath);
+    EXPECT_EQ(L"C:\\Tools\\notepad.exe\r\nC:\\Tools\\calc.exe", ClipboardText(nullptr));
+
+    TypeFilter(L"no");
+    Select(Filter(), 1);
+    RightClickCell(Filter(), 1, 0, kMenuCopyAlias);
+    EXPECT_EQ(L"notepad\r\nnova", ClipboardText(nullptr));
+}
+
+TEST_F(ContextMenuTest, RemoveInTheFilteredViewTakesTheMainRowTheFilterRowCameFrom)
+{
+    ListView_DeleteAllItems(Main());
+    Fill({{L"dup", L"", L"C:\\A\\dup.exe"}, {L"dup", L"", L"D:\\B\\dup.exe"}, {L"other", L"", L"C:\\A\\other.exe"}});
+    Click(IDC_MATCH_PATH);
+    TypeFilter(L"D:");
+    ASSERT_EQ((std::vector<test::Row>{rows_[1]}), Rows(Filter()));
+
+    RightClickCell(Filter(), 0, 0, kMenuRemove);
+    EXPECT_EQ((std::vector<test::Row>{rows_[0], rows_[2]}), Rows(Main()));
+    EXPECT_TRUE(Rows(Filter()).empty());
+    EXPECT_EQ(L"2", Text(IDC_COUNT));
+}
+
+TEST_F(ContextMenuTest, EditOpensTheCellUnderTheMouse)
+{
+    RightClickCell(Main(), 1, 2, kMenuEdit);
+    HWND edit = WaitForEditBox(Main());
+    ASSERT_NE(nullptr, edit);
+    wchar_t text[MAX_PATH] = {};
+    GetWindowTextW(edit, text, MAX_PATH);
+    EXPECT_EQ(rows_[1].path, text);
+    const RECT cell = CellRect(Main(), 1, 2);
+    EXPECT_EQ(cell.left, RectInList(Main(), edit).left);
+    EndEdit(Main(), L"C:\\New\\nova.exe", VK_RETURN);
+    EXPECT_EQ(L"C:\\New\\nova.exe", Cell(Main(), 1, 2));
+    EXPECT_EQ(L"nova", Cell(Main(), 1, 0));
+}
+
+} // namespace
+
+namespace {
+
+// The probe's report: UTF-16 lines of key=value.
+std::wstring ReportText(const std::wstring& path)
+{
+    std::string bytes;
+    ReadFileBytes(path, &bytes);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+// Waits for the probe named in the report to end, so its folder can go.
+void WaitForProbeEnd(const std::wstring& report)
+{
+    const size_t at = report.find(L"pid=");
+    if (at == std::wstring::npos)
+        return;
+    const DWORD pid = static_cast<DWORD>(std::stoul(report.substr(at + 4)));
+    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
+        WaitForSingleObject(process, kHangGuardMs);
+        CloseHandle(process);
+    }
+}
+
+TEST_F(ContextMenuTest, RunStartsThePathWithItsParameterShownNormally)
+{
+    const std::wstring probe = dir_.path() + L"\\launch_probe.exe";
+    ASSERT_TRUE(CopyFileW((ProgramDir() + L"\\launch_probe.exe").c_str(), probe.c_str(), FALSE));
+    const std::wstring report = dir_.path() + L"\\report.txt";
+    SetEnvironmentVariableW(L"VELKOR_PROBE_REPORT", report.c_str());
+    ListView_DeleteAllItems(Main());
+    Fill({{L"probe", L"-x 1", probe}});
+
+    RightClickCell(Main(), 0, 0, kMenuRun);
+    SetEnvironmentVariableW(L"VELKOR_PROBE_REPORT", nullptr);
+    ASSERT_TRUE(PollUntil([&] { return PathExists(report); }));
+    const std::wstring text = ReportText(report);
+    WaitForProbeEnd(text);
+    EXPECT_NE(std::wstring::npos, text.find(L"command=\"" + probe + L"\" -x 1\n")) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"show=1\n")) << text;
+}
+
+// Acts on a window of this thread as soon as it shows, from inside the modal
+// loop that shows it (a menu's or a message box's), through a thread timer.
+class OnOwnWindow {
+public:
+    OnOwnWindow(const wchar_t* window_class, const wchar_t* title, std::function<void(HWND)> act)
+    {
+        pending_ = {window_class, title, std::move(act)};
+        timer_ = SetTimer(nullptr, 0, 20, &Tick);
+    }
+    ~OnOwnWindow()
+    {
+        KillTimer(nullptr, timer_);
+        pending_ = {};
+    }
+    OnOwnWindow(const OnOwnWindow&) = delete;
+    OnOwnWindow& operator=(const OnOwnWindow&) = delete;
+
+private:
+    struct Pending {
+        const wchar_t* window_class;
+        const wchar_t* title;
+        std::function<void(HWND)> act;
+    };
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND window = FindWindowW(pending_.window_class, pending_.title);
+        if (!window || !pending_.act || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId())
+            return;
+        std::exchange(pending_.act, nullptr)(window);
+    }
+    static inline Pending pending_;
+    UINT_PTR timer_;
+};
+
+TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
+{
+    SetContextMenuPicker(nullptr);
+    int items = 0;
+    {
+        OnOwnWindow choose(L"#32768", nullptr, [&](HWND menu) {
+            items = GetMenuItemCount(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
+            PostMessageW(menu, WM_CHAR, L'a', 1); // Copy &alias
+        });
+        RightClickCell(Main(), 1, 0);
+    }
+    EXPECT_EQ(8, items);
+    EXPECT_EQ(L"nova", ClipboardText(nullptr));
+}
+
+TEST_F(ContextMenuTest, RunThatFailsShowsTheSystemsReason)
+{
+    ListView_DeleteAllItems(Main());
+    Fill({{L"gone", L"", dir_.path() + L"\\gone.exe"}});
+    wchar_t shown_text[512] = {};
+    {
+        OnOwnWindow close(L"#32770", L"Velkor Error", [&](HWND box) {
+            GetDlgItemTextW(box, 0xFFFF, shown_text, 512); // the message box's text
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        RightClickCell(Main(), 0, 0, kMenuRun);
+    }
+    wchar_t reason[512] = {};
+    ASSERT_NE(0u,
+              FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
+                             0, reason, 512, nullptr));
+    std::wstring expected = reason;
+    expected.erase(expected.find_last_not_of(L" \r\n") + 1);
+    EXPECT_NE(std::wstring::npos, std::wstring(shown_text).find(expected)) << shown_text;
+}
+
+} // namespace
