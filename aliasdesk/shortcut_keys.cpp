@@ -38,11 +38,10 @@ void SelectAllRows(HWND list)
 
 bool OnListShortcut(HWND list, UINT message, WPARAM wParam)
 {
-    if (!IsDialogList(list))
-        return false;
+    // Every message of every list passes here: the cheap tests go first.
     if (message == WM_CHAR)
-        return wParam == kCtrlA; // no incremental search for it
-    if (message != WM_KEYDOWN || wParam != 'A' || !CtrlOnly())
+        return wParam == kCtrlA && IsDialogList(list); // no incremental search for it
+    if (message != WM_KEYDOWN || wParam != 'A' || !CtrlOnly() || !IsDialogList(list))
         return false;
     SelectAllRows(list);
     return true;
