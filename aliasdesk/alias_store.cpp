@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "diagnostics.h"
 #include "main_table.h"
+#include "missing_targets.h"
 #include "profile_codec.h"
 #include "profile_file.h"
 #include "report_table.h"
@@ -252,6 +253,8 @@ void EndOnDialogThread(HWND dlg, Activity activity)
 {
     auto step = [dlg, activity]() -> LRESULT {
         EndActivity(dlg, activity);
+        if (activity == Activity::Load)
+            CheckAllTargets(); // the loaded paths may point to programs gone since
         return 0;
     };
     RunOnDialogThread(step);

@@ -221,6 +221,7 @@ int EndCellEdit(ReportTable* table, EndedEdit* ended)
         return 0;
     if (ended) {
         ended->column = column;
+        ended->id = IdOfRow(table->window, row);
         ended->text = std::move(text);
     }
     return column == 0 ? 1 : 0;

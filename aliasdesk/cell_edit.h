@@ -2,6 +2,7 @@
 #pragma once
 
 #include "handles.h"
+#include "main_table.h"
 
 #include <windows.h>
 
@@ -43,6 +44,7 @@ void BeginCellEdit(ReportTable* table, int label_row);
 // What an ended edit wrote into its list.
 struct EndedEdit {
     int column = -1; // -1 when nothing was written
+    RowId id = 0; // the edited row's identity: in the filter list, its main row's
     MallocText text; // null for an empty box
 };
 

@@ -7,6 +7,7 @@
 #include "clipboard_text.h"
 #include "launch_input.h"
 #include "main_table.h"
+#include "missing_targets.h"
 #include "report_table.h"
 
 #include <commctrl.h>
@@ -31,7 +32,10 @@ struct MenuTarget {
     HWND list;
     POINT client; // list client coordinates
     int row; // the row under the point, -1 for none
-    std::vector<int> main_rows; // the selected rows as rows of the main table
+    RowId row_id; // the identity the row under the point carries
+    // The selected rows by identity: the menu lets messages run, and a
+    // worker may move rows meanwhile.
+    std::vector<RowId> ids;
 };
 
 bool IsReportList(HWND window)
@@ -68,7 +72,7 @@ void SelectOnly(HWND list, int row)
 // From the keyboard the menu opens on the focused row's label.
 MenuTarget KeyboardTarget(HWND list)
 {
-    MenuTarget target{list, POINT{0, 0}, -1, {}};
+    MenuTarget target{list, POINT{0, 0}, -1, 0, {}};
     const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
     RECT label{};
     label.left = LVIR_LABEL;
@@ -81,7 +85,7 @@ MenuTarget KeyboardTarget(HWND list)
 
 MenuTarget MouseTarget(HWND list, POINT screen)
 {
-    MenuTarget target{list, screen, -1, {}};
+    MenuTarget target{list, screen, -1, 0, {}};
     ScreenToClient(list, &target.client);
     target.row = RowAt(list, target.client);
     if (target.row >= 0 && !IsSelected(list, target.row))
@@ -89,16 +93,29 @@ MenuTarget MouseTarget(HWND list, POINT screen)
     return target;
 }
 
-void CollectMainRows(MenuTarget& target)
+void CollectIds(MenuTarget& target)
 {
+    target.row_id = IdOfRow(target.list, target.row);
     for (int row = -1;;) {
         row = static_cast<int>(SendMessageW(target.list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
         if (row < 0)
             return;
-        const int main_row = RowOfId(IdOfRow(target.list, row));
-        if (main_row >= 0)
-            target.main_rows.push_back(main_row);
+        const RowId id = IdOfRow(target.list, row);
+        if (RowOfId(id) >= 0)
+            target.ids.push_back(id);
     }
+}
+
+// The main rows the selection stands for now, in the order they stand.
+std::vector<int> MainRows(const MenuTarget& target)
+{
+    std::vector<int> rows;
+    for (RowId id : target.ids) {
+        const int row = RowOfId(id);
+        if (row >= 0)
+            rows.push_back(row);
+    }
+    return rows;
 }
 
 void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)
@@ -109,7 +126,7 @@ void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)
 HMENU BuildMenu(const MenuTarget& target)
 {
     const bool idle = !IsSaving();
-    const size_t count = target.main_rows.size();
+    const size_t count = target.ids.size();
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return nullptr;
@@ -121,7 +138,7 @@ HMENU BuildMenu(const MenuTarget& target)
     AddItem(menu, kMenuEdit, L"&Edit", idle && target.row >= 0);
     AddItem(menu, kMenuRemove, L"Re&move", idle && count > 0);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AddItem(menu, kMenuSelectMissing, L"Select &missing", false);
+    AddItem(menu, kMenuSelectMissing, L"Select &missing", idle && ShowsMissingRow(target.list));
     return menu;
 }
 
@@ -180,23 +197,37 @@ void EditAt(const MenuTarget& target)
     SendMessageW(target.list, LVM_EDITLABELW, target.row, 0);
 }
 
+// The row under the point, when it is still the one the menu opened on.
+bool StillUnderPoint(const MenuTarget& target)
+{
+    return target.row >= 0 && IdOfRow(target.list, target.row) == target.row_id;
+}
+
 void RunCommand(HWND dlg, const MenuTarget& target, int command)
 {
+    const std::vector<int> main_rows = MainRows(target);
+    const bool single = main_rows.size() == 1;
     switch (command) {
     case kMenuRun:
-        Run(dlg, target.main_rows.front());
+        if (single)
+            Run(dlg, main_rows.front());
         break;
     case kMenuOpenFolder:
-        OpenFolder(dlg, target.main_rows.front());
+        if (single)
+            OpenFolder(dlg, main_rows.front());
         break;
     case kMenuCopyPath:
-        Copy(target.main_rows, 2);
+        Copy(main_rows, 2);
         break;
     case kMenuCopyAlias:
-        Copy(target.main_rows, 0);
+        Copy(main_rows, 0);
         break;
     case kMenuEdit:
-        EditAt(target);
+        if (StillUnderPoint(target))
+            EditAt(target);
+        break;
+    case kMenuSelectMissing:
+        SelectMissingRows(target.list);
         break;
     case kMenuRemove:
         RemoveSelectItem(dlg);
@@ -226,7 +257,7 @@ BOOL OnContextMenu(HWND dlg, HWND window, LPARAM where)
     const bool keyboard = GET_X_LPARAM(where) == -1 && GET_Y_LPARAM(where) == -1;
     MenuTarget target =
         keyboard ? KeyboardTarget(window) : MouseTarget(window, POINT{GET_X_LPARAM(where), GET_Y_LPARAM(where)});
-    CollectMainRows(target);
+    CollectIds(target);
 
     HMENU menu = BuildMenu(target);
     if (!menu)

@@ -5,6 +5,7 @@
 #include "file_search.h"
 #include "handles.h"
 #include "main_table.h"
+#include "missing_targets.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "wide_text.h"
@@ -231,6 +232,7 @@ unsigned __stdcall ScanWorker(void* param)
     auto end = [dlg]() -> LRESULT {
         KillTimer(dlg, kFlushTimer);
         EndActivity(dlg, Activity::Scan); // Apply again, unless a load or save still runs
+        CheckAllTargets(); // programs may have gone while the walk went on
         return 0;
     };
     RunOnDialogThread(end);

@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "cell_edit.h"
 #include "main_table.h"
+#include "missing_targets.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "wide_text.h"
@@ -18,9 +19,6 @@
 namespace {
 
 SortContext sortContext;
-
-// The main row whose copy in the filter list is being edited.
-RowId n_edit_main_id;
 
 constexpr COLORREF kEvenRowColor = 0x00F0F0F0;
 constexpr COLORREF kOddRowColor = 0x00FFFFFF;
@@ -43,8 +41,6 @@ INT_PTR Answer(HWND dlg, LONG_PTR answer)
 INT_PTR OnBeginLabelEdit(HWND dlg, ReportTable* table, const NMLVDISPINFOW* info)
 {
     BeginCellEdit(table, info->item.iItem);
-    if (table == pFilterTable)
-        n_edit_main_id = IdOfRow(table->window, info->item.iItem);
     return Answer(dlg, 0);
 }
 
@@ -65,11 +61,13 @@ INT_PTR OnEndLabelEdit(HWND dlg, ReportTable* table)
     if (ended.column == -1)
         return Answer(dlg, 0); // nothing was written
     if (table == pFilterTable) {
-        const int main_row = RowOfId(std::exchange(n_edit_main_id, 0));
+        const int main_row = RowOfId(ended.id);
         if (main_row == -1)
             return 0;
         WriteBack(main_row, ended);
     }
+    if (ended.column == 2)
+        CheckTargetAgain(ended.id);
     MarkModified();
     return Answer(dlg, answer);
 }
@@ -143,6 +141,8 @@ INT_PTR OnCustomDraw(HWND dlg, NMLVCUSTOMDRAW* draw)
         return Answer(dlg, CDRF_NOTIFYITEMDRAW);
     case CDDS_ITEMPREPAINT:
         draw->clrTextBk = (draw->nmcd.dwItemSpec & 1) ? kOddRowColor : kEvenRowColor;
+        if (IsTargetMissing(IdOfRow(draw->nmcd.hdr.hwndFrom, static_cast<int>(draw->nmcd.dwItemSpec))))
+            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
         return Answer(dlg, CDRF_NEWFONT);
     default:
         return 0;

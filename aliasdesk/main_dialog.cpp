@@ -9,6 +9,7 @@
 #include "list_notify.h"
 #include "live_filter.h"
 #include "main_table.h"
+#include "missing_targets.h"
 #include "report_table.h"
 #include "aliasdesk_ids.h"
 #include "workers.h"
@@ -44,6 +45,7 @@ void ResetSharedState(HWND dlg)
     bClosing = false;
     ResetStoreState();
     ResetMainTable();
+    ForgetMissingTargets();
 }
 
 BOOL OnInitDialog(HWND dlg)

@@ -8,6 +8,9 @@
 #include "cell_edit.h"
 #include "handles.h"
 #include "main_dialog.h"
+#include "main_table.h"
+#include "missing_targets.h"
+#include "report_table.h"
 #include "resource_dialog.h"
 #include "temp_dir.h"
 #include "workers.h"
@@ -68,7 +71,8 @@ public:
 
     std::wstring Status() const { return Text(IDC_STATUS); }
 
-    bool Finished() const { return Status() == L"Finished!" && RunningWorkerCount() == 0; }
+    // The check of the programs that a scan or load starts at its end is timed on its own.
+    bool Finished() const { return Status() == L"Finished!" && RunningWorkerCount() == RunningTargetChecks(); }
 
     int RowCount(int list_id) const { return static_cast<int>(SendMessageW(Item(list_id), LVM_GETITEMCOUNT, 0, 0)); }
 
@@ -205,6 +209,34 @@ Measure MeasureSave(DialogSession& session, const MeasureJob& job)
     return m;
 }
 
+// Removes every tenth row's program (untimed); how many went.
+int RemoveEveryTenthProgram(DialogSession& session)
+{
+    const int rows = session.RowCount(IDC_MAIN_LIST);
+    int removed = 0;
+    for (int row = 0; row < rows; row += 10) {
+        const MallocText path = CellText(pMainTable, row, 2);
+        removed += path && DeleteFileW(path.get()) ? 1 : 0;
+    }
+    return removed;
+}
+
+Measure MeasureMarkMissing(DialogSession& session)
+{
+    Measure m;
+    m.id = MeasureId::MarkMissing;
+    m.expected_rows = RemoveEveryTenthProgram(session);
+    ResponsivenessProbe probe(session.dlg());
+    const double start = Now();
+    CheckAllTargets();
+    const bool finished = session.WaitFor([] { return RunningWorkerCount() == 0; });
+    m.seconds = Now() - start;
+    m.max_probe_ms = probe.Stop();
+    m.rows = SelectMissingRows(session.Item(IDC_MAIN_LIST));
+    m.status = !finished ? L"timeout" : (m.rows == m.expected_rows ? L"ok" : L"wrong");
+    return m;
+}
+
 Measure RunMeasure(DialogSession& session, const MeasureJob& job, MeasureId id)
 {
     switch (id) {
@@ -218,6 +250,8 @@ Measure RunMeasure(DialogSession& session, const MeasureJob& job, MeasureId id)
         return MeasureSave(session, job);
     case MeasureId::Load:
         return TimeFillingMainList(session, id, IDC_RELOAD, job.rows);
+    case MeasureId::MarkMissing:
+        return MeasureMarkMissing(session);
     }
     return Measure{};
 }
@@ -237,6 +271,7 @@ int MeasureOneSize(const MeasureJob& job)
         AppendToReport(job.report, ResultLine(m));
         if (m.status == L"timeout")
             TerminateProcess(GetCurrentProcess(), 3); // workers may still run; nothing after this is fair
+        session.WaitFor([] { return RunningWorkerCount() == 0; }); // nothing runs on into the next measure
     }
     session.Close();
     return 0;

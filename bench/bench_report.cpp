@@ -18,6 +18,7 @@ constexpr MeasureInfo kInfo[] = {
     {MeasureId::Load, L"load"},
     {MeasureId::FilterSome, L"filter_10_percent"},
     {MeasureId::FilterAll, L"filter_all"},
+    {MeasureId::MarkMissing, L"mark_missing_10_percent"},
 };
 
 const MeasureInfo& Info(MeasureId id)
@@ -213,7 +214,7 @@ std::string ResultsJson(const RunSettings& settings, const std::vector<SizeResul
 std::wstring ResultsTable(const std::vector<SizeResult>& sizes)
 {
     std::wstring table = L"Seconds (limit: the same work done with bare file calls; ratio = time / limit)\n";
-    table += L"   Rows    Scan    Walk   Ratio     Save   Write    Ratio    Load  Filter 10%  Filter *\n";
+    table += L"   Rows    Scan    Walk   Ratio     Save   Write    Ratio    Load  Filter 10%  Filter *  Missing\n";
     for (const SizeResult& size : sizes) {
         std::wstring line;
         const Measure& scan = GetMeasure(size, MeasureId::Scan);
@@ -231,16 +232,18 @@ std::wstring ResultsTable(const std::vector<SizeResult>& sizes)
         AppendCell(&line, Cell(load, load.seconds, L"%.3f"), 8);
         AppendCell(&line, Cell(some, some.seconds, L"%.3f"), 12);
         AppendCell(&line, Cell(all, all.seconds, L"%.3f"), 10);
+        const Measure& missing = GetMeasure(size, MeasureId::MarkMissing);
+        AppendCell(&line, Cell(missing, missing.seconds, L"%.3f"), 9);
         table += line + L"\n";
     }
     table += L"\nLongest time the dialog took to answer a probe message during each run (ms)\n";
-    table += L"   Rows    Scan    Save    Load  Filter 10%  Filter *\n";
+    table += L"   Rows    Scan    Save    Load  Filter 10%  Filter *  Missing\n";
     for (const SizeResult& size : sizes) {
         std::wstring line;
         AppendCell(&line, std::to_wstring(size.rows), 7);
         const MeasureId order[] = {MeasureId::Scan, MeasureId::Save, MeasureId::Load, MeasureId::FilterSome,
-                                   MeasureId::FilterAll};
-        const size_t widths[] = {8, 8, 8, 12, 10};
+                                   MeasureId::FilterAll, MeasureId::MarkMissing};
+        const size_t widths[] = {8, 8, 8, 12, 10, 9};
         for (size_t i = 0; i < std::size(order); ++i) {
             const Measure& m = GetMeasure(size, order[i]);
             AppendCell(&line, Cell(m, m.max_probe_ms, L"%.1f"), widths[i]);

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-enum class MeasureId { Scan, Save, Load, FilterSome, FilterAll };
+// MarkMissing: the check of every row's program after a tenth of them went.
+enum class MeasureId { Scan, Save, Load, FilterSome, FilterAll, MarkMissing };
 constexpr MeasureId kMeasures[] = {MeasureId::Scan, MeasureId::FilterSome, MeasureId::FilterAll, MeasureId::Save,
-                                   MeasureId::Load}; // the order they run in
+                                   MeasureId::Load, MeasureId::MarkMissing}; // the order they run in
 
 const wchar_t* MeasureName(MeasureId id);
 bool MeasureFromName(const std::wstring& name, MeasureId* id);

@@ -22,6 +22,7 @@ SERIES = [
     ("load", "seconds", "load (Reload)", "tab:green", "-"),
     ("filter_10_percent", "seconds", "filter, 10 % of rows", "tab:purple", "-"),
     ("filter_all", "seconds", "filter, *", "tab:orange", "-"),
+    ("mark_missing_10_percent", "seconds", "mark missing (10 % gone)", "tab:brown", "-"),
 ]
 
 

@@ -1,0 +1,43 @@
+// Rows whose program is gone. A worker looks at each row's path off the
+// dialog thread and the rows it finds missing are marked by their identity,
+// so a mark stays with its row through sorts, removals and the filter list.
+// A result is taken only while the row still holds the path that was
+// looked at; an edited path is looked at again.
+#pragma once
+
+#include "main_table.h"
+
+#include <windows.h>
+
+#include <string>
+
+enum class TargetState { Present, Missing, Unchecked };
+
+// Paths on shares and on drives other than fixed and removable ones are
+// never touched (an offline share could stall for minutes): Unchecked.
+// Only a path that is certainly not there answers Missing.
+TargetState LookAtTarget(const std::wstring& path);
+
+// Starts a worker that looks at every main row; a newer one supersedes it.
+// Dialog thread.
+void CheckAllTargets();
+
+// The row's path was changed: its mark goes at once and a worker looks at
+// the new path. Dialog thread.
+void CheckTargetAgain(RowId id);
+
+// Whether the row carrying the identity is marked. Dialog thread.
+bool IsTargetMissing(RowId id);
+
+// Whether a row of the list (either one) is marked. Dialog thread.
+bool ShowsMissingRow(HWND list);
+
+// Makes the marked rows of the list its selection, the first of them focused
+// and in view; the number selected. Dialog thread.
+int SelectMissingRows(HWND list);
+
+// Workers that look at paths and have not ended yet.
+int RunningTargetChecks();
+
+// Forgets every mark; for a dialog that is starting.
+void ForgetMissingTargets();
