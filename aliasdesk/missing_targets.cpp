@@ -96,10 +96,11 @@ void CollectTargets(CheckJob& job)
 void LookAtTargets(CheckJob& job)
 {
     QuietCriticalErrors();
+    DriveTypes drives;
     for (Target& target : job.targets) {
         if (Abandoned(job))
             return;
-        target.state = LookAtTarget(target.path);
+        target.state = LookAtTarget(target.path, drives);
     }
 }
 
@@ -170,13 +171,22 @@ void StartCheck(std::unique_ptr<CheckJob> job)
 
 } // namespace
 
-TargetState LookAtTarget(const std::wstring& path)
+UINT DriveTypes::Of(wchar_t letter)
+{
+    const int index = (letter | 0x20) - L'a';
+    if (known_[index] == 0) {
+        const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+        known_[index] = GetDriveTypeW(root) + 1;
+    }
+    return known_[index] - 1;
+}
+
+TargetState LookAtTarget(const std::wstring& path, DriveTypes& drives)
 {
     const wchar_t drive = DriveOf(path);
     if (!drive)
         return TargetState::Unchecked;
-    const wchar_t root[] = {drive, L':', L'\\', L'\0'};
-    const UINT type = GetDriveTypeW(root);
+    const UINT type = drives.Of(drive);
     if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE)
         return TargetState::Unchecked;
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)

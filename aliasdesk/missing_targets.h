@@ -13,10 +13,19 @@
 
 enum class TargetState { Present, Missing, Unchecked };
 
+// The type of each drive, asked once: the system may take a millisecond for each question.
+class DriveTypes {
+public:
+    UINT Of(wchar_t letter);
+
+private:
+    UINT known_[26] = {}; // the type + 1; 0 for not asked yet
+};
+
 // Paths on shares and on drives other than fixed and removable ones are
 // never touched (an offline share could stall for minutes): Unchecked.
 // Only a path that is certainly not there answers Missing.
-TargetState LookAtTarget(const std::wstring& path);
+TargetState LookAtTarget(const std::wstring& path, DriveTypes& drives);
 
 // Starts a worker that looks at every main row; a newer one supersedes it.
 // Dialog thread.

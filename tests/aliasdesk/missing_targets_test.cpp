@@ -102,8 +102,9 @@ TEST_F(MissingTargetsTest, OnlyACertainAbsenceOnAFixedOrRemovableDriveCounts)
         {L"\"" + Gone(1) + L"\"", TargetState::Unchecked},
         {L"", TargetState::Unchecked},
     };
+    DriveTypes drives;
     for (const auto& c : cases)
-        EXPECT_EQ(c.state, LookAtTarget(c.path)) << NarrowAscii(c.path);
+        EXPECT_EQ(c.state, LookAtTarget(c.path, drives)) << NarrowAscii(c.path);
 }
 
 TEST_F(MissingTargetsTest, ReloadMarksTheGoneRowsGreyAndTheMarksFollowTheirRows)
