@@ -357,14 +357,17 @@ TEST_F(AliasStoreTest, ATenMegabyteHistoryLoadsWhole)
 TEST_F(AliasStoreTest, ChangesMadeWhileASaveRunsStayUnsaved)
 {
     Enter(kNotepadAndCalc);
+    BetweenWorkerSteps steps(dlg_);
+    // Right after the saver has read the table, before it writes a byte.
+    steps.After(1, [&] {
+        EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY)));
+        EXPECT_FALSE(IsWindowEnabled(Item(IDC_OK)));
+        EXPECT_FALSE(IsWindowEnabled(Item(IDC_RELOAD)));
+        Click(IDC_RELOAD); // refused while the files are written
+        Click(IDC_CLEAR);
+    });
     Click(IDC_APPLY);
-    // The saver has read the table once the bar shows; hold it there.
-    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }, kHangGuardMs, kSentOnly));
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY)));
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_OK)));
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_RELOAD)));
-    Click(IDC_RELOAD); // refused while the files are written
-    Click(IDC_CLEAR);
+    ASSERT_TRUE(steps.PumpUntilActed());
     Settle();
 
     EXPECT_EQ(1, bModified.load());
@@ -462,9 +465,11 @@ TEST_F(AliasStoreTest, ClosingDuringALoadStopsIt)
 TEST_F(AliasStoreTest, ClosingDuringASaveLetsItFinish)
 {
     Enter(kNotepadAndCalc);
+    BetweenWorkerSteps steps(dlg_);
+    // Closed once the saver has read the table; the close waits for it.
+    steps.After(1, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true);
     Click(IDC_APPLY);
-    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Item(IDC_PROGRESS)) != FALSE; }, kHangGuardMs, kSentOnly));
-    SendMessageW(dlg_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(steps.PumpUntilActed());
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path"));
     EXPECT_EQ(26u, FileBytes(History()).size());
