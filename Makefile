@@ -71,7 +71,7 @@ run: configure
 	tools/run.sh $(APP) $(BUILD)
 
 screenshots: configure
-	$(CMAKE) --build --preset $(PRESET) --target aliasdesk prefdesk edit_shot_driver
+	$(CMAKE) --build --preset $(PRESET) --target aliasdesk prefdesk shot_driver
 	tools/screenshots.sh $(BUILD) docs
 
 # The 32-bit build (built only; this machine runs 64-bit Wine).

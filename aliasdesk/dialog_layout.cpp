@@ -1,11 +1,16 @@
 #include "dialog_layout.h"
 
 #include "aliasdesk_ids.h"
+#include "app_state.h"
+#include "dpi_scale.h"
+#include "report_table.h"
 
 namespace {
 
 RECT rcSizeSnapshot; // the client rectangle before the current size change
+DialogScale dialogScale;
 
+// The smallest window at 96 DPI; other DPIs scale it.
 constexpr int kMinWidth = 819;
 constexpr int kMinHeight = 753;
 
@@ -73,9 +78,10 @@ BOOL CALLBACK LayoutChild(HWND child, LPARAM delta)
     return TRUE;
 }
 
-void ForgetSizeSnapshot()
+void StartLayout(HWND dlg)
 {
     rcSizeSnapshot = RECT{};
+    StartDialogScale(dlg, dialogScale);
 }
 
 BOOL OnWindowPosChanging(HWND dlg)
@@ -102,9 +108,22 @@ BOOL OnSize(HWND dlg, WPARAM type, LPARAM size)
 
 BOOL OnSizing(RECT* dragged)
 {
-    if (dragged->right - dragged->left < kMinWidth)
-        dragged->right = dragged->left + kMinWidth;
-    if (dragged->bottom - dragged->top < kMinHeight)
-        dragged->bottom = dragged->top + kMinHeight;
+    const UINT dpi = dialogScale.dpi;
+    const int minWidth = ScaleForDpi(kMinWidth, dpi);
+    const int minHeight = ScaleForDpi(kMinHeight, dpi);
+    if (dragged->right - dragged->left < minWidth)
+        dragged->right = dragged->left + minWidth;
+    if (dragged->bottom - dragged->top < minHeight)
+        dragged->bottom = dragged->top + minHeight;
     return TRUE;
+}
+
+void FollowDpi(HWND dlg, UINT dpi, const RECT& suggested)
+{
+    const UINT old_dpi = RescaleDialog(dlg, dpi, suggested, dialogScale);
+    if (old_dpi == 0)
+        return;
+    ScaleColumnWidths(pMainTable, old_dpi, dpi);
+    ScaleColumnWidths(pFilterTable, old_dpi, dpi);
+    rcSizeSnapshot = RECT{}; // the move was no user's resize
 }

@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "context_menu.h"
 #include "dialog_layout.h"
+#include "dpi_scale.h"
 #include "list_notify.h"
 #include "live_filter.h"
 #include "main_table.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-HICON hSmallIcon;
+UniqueIcon smallIcon;
 bool bClosing;
 
 ReportTable* CreateTable(HWND dlg, int list_id)
@@ -41,7 +42,7 @@ void ResetSharedState(HWND dlg)
     bExit = 0;
     bRowsRemoved = 0;
     szScanFolder[0] = L'\0';
-    ForgetSizeSnapshot();
+    StartLayout(dlg);
     bClosing = false;
     ResetStoreState();
     ResetMainTable();
@@ -53,10 +54,7 @@ BOOL OnInitDialog(HWND dlg)
     ResetSharedState(dlg);
     SetDlgItemTextA(dlg, IDC_VERSION, "2.2.0.24");
 
-    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
-    hSmallIcon =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_ALIASDESK), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT));
-    SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmallIcon));
+    SetSmallIconForDpi(dlg, IDI_ALIASDESK, WindowDpi(dlg), smallIcon);
 
     HWND group = GetDlgItem(dlg, IDC_GROUP);
     SetWindowLongPtrW(group, GWL_STYLE, GetWindowLongPtrW(group, GWL_STYLE) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
@@ -72,6 +70,13 @@ BOOL OnInitDialog(HWND dlg)
     return TRUE;
 }
 
+BOOL OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested)
+{
+    FollowDpi(dlg, dpi, *suggested);
+    SetSmallIconForDpi(dlg, IDI_ALIASDESK, dpi, smallIcon);
+    return TRUE;
+}
+
 // Everything the dialog holds goes here, whichever way it was closed.
 BOOL OnDestroy()
 {
@@ -82,10 +87,7 @@ BOOL OnDestroy()
     pMainTable = nullptr;
     RestoreListViewClass();
     ForgetCellEdit();
-    if (hSmallIcon) {
-        DestroyIcon(hSmallIcon);
-        hSmallIcon = nullptr;
-    }
+    smallIcon.reset();
     SetWorkersDialog(nullptr);
     PostQuitMessage(0);
     return TRUE;
@@ -119,6 +121,8 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return OnSize(dlg, wParam, lParam);
     case WM_SIZING:
         return OnSizing(reinterpret_cast<RECT*>(lParam));
+    case WM_DPICHANGED:
+        return OnDpiChanged(dlg, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
     case WM_NCHITTEST:
         bRowsRemoved = 0; // the mouse over the dialog ends the repainting after a removal
         return FALSE;

@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "diagnostics.h"
+#include "dpi_scale.h"
 
 #include <commctrl.h>
 
@@ -48,9 +49,15 @@ LRESULT RaiseColumnWidth(ReportTable* table, int column, int wanted)
     return SendMessageW(table->window, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(set, 0));
 }
 
+// Room beside a cell's text, in the list's pixels; a header has twice as much.
+int CellPadding(HWND list)
+{
+    return ScaleForDpi(10, WindowDpi(list));
+}
+
 LRESULT WidenColumn(ReportTable* table, int column, const wchar_t* text)
 {
-    return RaiseColumnWidth(table, column, StringWidth(table->window, text) + 10);
+    return RaiseColumnWidth(table, column, StringWidth(table->window, text) + CellPadding(table->window));
 }
 
 bool HasColumn(const ReportTable* table, int column)
@@ -121,7 +128,7 @@ int AddColumn(ReportTable* table, const wchar_t* header)
     }
     table->columns = grown;
 
-    const int width = StringWidth(table->window, header) + 20;
+    const int width = StringWidth(table->window, header) + 2 * CellPadding(table->window);
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
@@ -134,6 +141,20 @@ int AddColumn(ReportTable* table, const wchar_t* header)
     table->columns[position] = ColumnInfo{position, 0, width};
     table->column_count = position + 1;
     return 1;
+}
+
+void ScaleColumnWidths(ReportTable* table, UINT from_dpi, UINT to_dpi)
+{
+    if (!table || !table->window || from_dpi == 0)
+        return;
+    const int from = static_cast<int>(from_dpi);
+    const int to = static_cast<int>(to_dpi);
+    for (int column = 0; column < table->column_count; ++column) {
+        std::atomic_ref<int> record(table->columns[column].width);
+        record.store(MulDiv(record.load(), to, from));
+        const auto shown = static_cast<int>(SendMessageW(table->window, LVM_GETCOLUMNWIDTH, column, 0));
+        SendMessageW(table->window, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(MulDiv(shown, to, from) & 0xFFFF, 0));
+    }
 }
 
 int InsertRow(ReportTable* table, int row, const wchar_t* text)
@@ -323,6 +344,7 @@ RowAppender::RowAppender(ReportTable* table, int expected) : table_(table)
     if (expected > 0)
         SendMessageW(list, LVM_SETITEMCOUNT, GetRowCount(table_) + expected, LVSICF_NOINVALIDATEALL);
     // The list measures with its own font; so does the appender.
+    padding_ = CellPadding(list);
     dc_ = CreateCompatibleDC(nullptr);
     auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0));
     old_font_ = SelectObject(dc_, font ? font : GetStockObject(SYSTEM_FONT));
@@ -345,8 +367,9 @@ void RowAppender::Widen(int column, const wchar_t* text)
 {
     SIZE extent{};
     GetTextExtentPoint32W(dc_, text, static_cast<int>(wcslen(text)), &extent);
-    if (extent.cx + 10 > widths_[column])
-        widths_[column] = extent.cx + 10;
+    const int wanted = extent.cx + padding_;
+    if (wanted > widths_[column])
+        widths_[column] = wanted;
 }
 
 int RowAppender::Append(const wchar_t* alias, const wchar_t* parameter, const wchar_t* path, LPARAM data)

@@ -21,6 +21,8 @@ struct ReportTable {
 
 ReportTable* AttachReportTable(ReportTable* table, HWND list);
 int AddColumn(ReportTable* table, const wchar_t* header);
+// When the list's DPI changes: its column widths, and their records, follow.
+void ScaleColumnWidths(ReportTable* table, UINT from_dpi, UINT to_dpi);
 int InsertRow(ReportTable* table, int row, const wchar_t* text);
 int SetCellText(ReportTable* table, int row, int column, const wchar_t* text);
 void DeleteAllRows(ReportTable* table);
@@ -85,4 +87,5 @@ private:
     HDC dc_ = nullptr;
     HGDIOBJ old_font_ = nullptr;
     int widths_[3] = {};
+    int padding_ = 0; // beside each text, in the list's pixels
 };

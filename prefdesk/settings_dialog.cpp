@@ -1,6 +1,7 @@
 #include "settings_dialog.h"
 
 #include "color_swatch.h"
+#include "dpi_scale.h"
 #include "handles.h"
 #include "language_list.h"
 #include "prefdesk_ids.h"
@@ -12,20 +13,13 @@
 namespace {
 
 UniqueIcon small_icon;
+DialogScale dialog_scale;
 
 void ShowVersion(HWND dlg)
 {
     char szVersionInfo[MAX_PATH];
     snprintf(szVersionInfo, sizeof(szVersionInfo), "Version: %s", PREFDESK_VERSION_TEXT);
     SetDlgItemTextA(dlg, IDC_SETTINGS_VERSION, szVersionInfo);
-}
-
-void SetSmallIcon(HWND dlg)
-{
-    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
-    small_icon.reset(
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PREFDESK), IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
-    SendMessageW(dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
 }
 
 INT_PTR OnInitDialog(HWND dlg)
@@ -35,7 +29,15 @@ INT_PTR OnInitDialog(HWND dlg)
     FillLanguageList(dlg);
     LoadColorHolders();
     InitTransparency(dlg);
-    SetSmallIcon(dlg);
+    SetSmallIconForDpi(dlg, IDI_PREFDESK, WindowDpi(dlg), small_icon);
+    StartDialogScale(dlg, dialog_scale);
+    return TRUE;
+}
+
+INT_PTR OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested)
+{
+    RescaleDialog(dlg, dpi, *suggested, dialog_scale);
+    SetSmallIconForDpi(dlg, IDI_PREFDESK, dpi, small_icon);
     return TRUE;
 }
 
@@ -60,6 +62,7 @@ INT_PTR OnDestroy()
 {
     FreeSwatchBrush();
     small_icon.reset();
+    dialog_scale.font.reset();
     PostQuitMessage(0);
     return TRUE;
 }
@@ -79,6 +82,8 @@ INT_PTR CALLBACK SettingsDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM l
         return OnCtlColorButton(dlg, reinterpret_cast<HWND>(lParam));
     case WM_DRAWITEM:
         return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_DPICHANGED:
+        return OnDpiChanged(dlg, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
     case WM_CLOSE:
         DestroyWindow(dlg);
         return TRUE;

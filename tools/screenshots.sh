@@ -17,16 +17,21 @@ done
 printf '[hotkey]\r\npopup_mod=6\r\npopup_vk=32\r\n[language]\r\nfilepath=.\\Language\\English.ini\r\n[aspect]\r\ncolor=14120960\r\nalpha=200\r\n' \
     >"$stage/settings.ini"
 
-# aliasdesk with an edit in progress over a path cell (the driver scans a few
-# programs and clicks a selected row's path cell again), without data files.
-edit_stage="$build/shots/aliasdesk-edit"
-rm -rf "$edit_stage"
-mkdir -p "$edit_stage"
-cp "$build/bin/aliasdesk.exe" "$edit_stage/"
+# aliasdesk with a few programs scanned (the driver lays them out and scans
+# them), without data files: with an edit in progress over a path cell, with
+# the context menu of a row open, and at 144 DPI.
+shot_stage="$build/shots/aliasdesk-rows"
+rm -rf "$shot_stage"
+mkdir -p "$shot_stage"
+cp "$build/bin/aliasdesk.exe" "$shot_stage/"
+driver="$build/bin/shot_driver.exe"
 
 tools/winenv.sh "$build/wine-shots" bash -c "
     tools/screenshot.sh '$build/bin/aliasdesk.exe' '$out/aliasdesk.png'
     tools/screenshot.sh '$stage/prefdesk.exe' '$out/prefdesk.png'
-    tools/screenshot.sh '$edit_stage/aliasdesk.exe' '$out/aliasdesk-edit.png' '$build/bin/edit_shot_driver.exe'
+    tools/screenshot.sh '$shot_stage/aliasdesk.exe' '$out/aliasdesk-edit.png' '$driver' edit
+    tools/screenshot.sh '$shot_stage/aliasdesk.exe' '$out/aliasdesk-menu.png' '$driver' menu
+    tools/screenshot.sh --dpi 144 '$shot_stage/aliasdesk.exe' '$out/aliasdesk-144dpi.png' '$driver' rows
+    tools/screenshot.sh --dpi 144 '$stage/prefdesk.exe' '$out/prefdesk-144dpi.png'
 "
 echo "Screenshots written to $out/"

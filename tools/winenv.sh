@@ -65,7 +65,8 @@ trap 'exit 143' TERM
 
 if [ "${VELKOR_DISPLAY:-}" != user ] || [ -z "${DISPLAY:-}" ]; then
     # Xvfb picks a free display number and writes it to the fd once it listens.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    # The screen holds aliasdesk's dialog whole at 144 DPI.
+    Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 100); do
         [ -s "$work/display" ] && break

@@ -1,6 +1,9 @@
 #include "aliasdesk_ids.h"
 #include "dialog_fixture.h"
+#include "dialog_geometry.h"
 #include "wait.h"
+
+#include <commctrl.h>
 
 #include <array>
 #include <map>
@@ -11,20 +14,6 @@ const int kAllIds[] = {IDC_PATH,      IDC_BROWSE,       IDC_ADD,         IDC_FIL
                        IDC_MAIN_LIST, IDC_UNUSED_EDIT,  IDC_REMOVE,      IDC_CLEAR,   IDC_RELOAD,      IDC_APPLY,
                        IDC_CANCEL,    IDC_OK,           IDC_GROUP,       IDC_COUNT,   IDC_IGNORED,     IDC_VERSION,
                        IDC_STATUS,    IDC_PATH_CAPTION, IDC_FILTER_LIST, IDC_PROGRESS};
-
-// Every child of the dialog by its position in the child order (statics
-// without an id share -1), with its rectangle in dialog client coordinates.
-std::vector<std::pair<int, RECT>> ChildRects(HWND dlg)
-{
-    std::vector<std::pair<int, RECT>> rects;
-    for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT r;
-        GetWindowRect(child, &r);
-        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
-        rects.emplace_back(static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)), r);
-    }
-    return rects;
-}
 
 void Resize(HWND dlg, int dw, int dh)
 {
@@ -58,17 +47,17 @@ std::map<int, std::array<int, 4>> ExpectedChange(int dx, int dy)
 
 TEST_F(MainDialogTest, EnlargingMovesAndGrowsEachControlByItsRule)
 {
-    const auto before = ChildRects(dlg_);
+    const auto before = ChildPlaces(dlg_);
     Resize(dlg_, 100, 50);
-    const auto after = ChildRects(dlg_);
+    const auto after = ChildPlaces(dlg_);
     const auto change = ExpectedChange(100, 50);
 
     ASSERT_EQ(before.size(), after.size());
     for (size_t i = 0; i < before.size(); ++i) {
-        const int id = before[i].first;
+        const int id = before[i].id;
         SCOPED_TRACE(id);
-        const RECT& b = before[i].second;
-        const RECT& a = after[i].second;
+        const RECT& b = before[i].rect;
+        const RECT& a = after[i].rect;
         const auto& c = change.at(id);
         EXPECT_EQ(b.left + c[0], a.left);
         EXPECT_EQ(b.top + c[1], a.top);
@@ -81,26 +70,26 @@ TEST_F(MainDialogTest, EnlargingMovesAndGrowsEachControlByItsRule)
 
 TEST_F(MainDialogTest, ShrinkingBackRestoresTheLayout)
 {
-    const auto before = ChildRects(dlg_);
+    const auto before = ChildPlaces(dlg_);
     Resize(dlg_, 100, 50);
     Resize(dlg_, -100, -50);
-    const auto after = ChildRects(dlg_);
+    const auto after = ChildPlaces(dlg_);
     ASSERT_EQ(before.size(), after.size());
     for (size_t i = 0; i < before.size(); ++i)
-        EXPECT_TRUE(EqualRect(&before[i].second, &after[i].second)) << before[i].first;
+        EXPECT_TRUE(EqualRect(&before[i].rect, &after[i].rect)) << before[i].id;
 }
 
 TEST_F(MainDialogTest, MinimisingAndRestoringMovesNothing)
 {
-    const auto before = ChildRects(dlg_);
+    const auto before = ChildPlaces(dlg_);
     ShowWindow(dlg_, SW_MINIMIZE);
     PumpPending();
     ShowWindow(dlg_, SW_RESTORE);
     PumpPending();
-    const auto after = ChildRects(dlg_);
+    const auto after = ChildPlaces(dlg_);
     ASSERT_EQ(before.size(), after.size());
     for (size_t i = 0; i < before.size(); ++i)
-        EXPECT_TRUE(EqualRect(&before[i].second, &after[i].second)) << before[i].first;
+        EXPECT_TRUE(EqualRect(&before[i].rect, &after[i].rect)) << before[i].id;
 }
 
 TEST_F(MainDialogTest, DraggingSmallerThanTheMinimumStopsThere)
@@ -125,4 +114,28 @@ TEST_F(MainDialogTest, DraggingTheLeftEdgeInwardsMovesTheRightEdgeOut)
     EXPECT_EQ(400, dragged.left);
     EXPECT_EQ(400 + 819, dragged.right);
     EXPECT_EQ(900, dragged.bottom);
+}
+
+// A move to a monitor of another DPI and back, as the system announces it:
+// controls, column widths and the smallest size follow.
+TEST_F(MainDialogTest, MovingToAnotherDpiAndBackScalesTheLayout)
+{
+    struct Step {
+        UINT from, to;
+        int icon, min_width, min_height;
+    };
+    const Step steps[] = {{96, 120, 40, 1024, 941}, {120, 96, 32, 819, 753}};
+    HWND list = GetDlgItem(dlg_, IDC_MAIN_LIST);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.to);
+        const int column = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 2, 0));
+        ExpectFollowsDpiChange(dlg_, step.from, step.to, step.icon);
+        EXPECT_EQ(MulDiv(column, static_cast<int>(step.to), static_cast<int>(step.from)),
+                  SendMessageW(list, LVM_GETCOLUMNWIDTH, 2, 0));
+
+        RECT dragged{200, 100, 500, 400};
+        SendMessageW(dlg_, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&dragged));
+        EXPECT_EQ(200 + step.min_width, dragged.right);
+        EXPECT_EQ(100 + step.min_height, dragged.bottom);
+    }
 }

@@ -1,3 +1,4 @@
+#include "dialog_geometry.h"
 #include "dialog_template.h"
 #include "language_list.h"
 #include "prefdesk_ids.h"
@@ -265,4 +266,14 @@ TEST_F(SettingsDialogTest, EscapeDoesNotCloseTheDialog)
 
     press(VK_TAB); // the same path does reach the dialog manager
     EXPECT_EQ(Item(IDC_LANGUAGE), GetFocus());
+}
+
+// A move to a monitor of another DPI and back, as the system announces it,
+// with the transparency controls shown.
+TEST_F(SettingsDialogTest, MovingToAnotherDpiAndBackScalesTheLayout)
+{
+    SetTransparencyQueries([] { return 4; }, [] { return BOOL{TRUE}; });
+    Open();
+    ExpectFollowsDpiChange(dlg_, 96, 144, 48);
+    ExpectFollowsDpiChange(dlg_, 144, 96, 32);
 }
