@@ -1,7 +1,8 @@
 // Brings a running aliasdesk to the state of one of the README's pictures:
 // Add scans a few programs that the driver lays out under C:\Apps, then
 //   edit  the second click on a selected row's path cell opens the edit box;
-//   menu  a right click on a row opens the context menu;
+//   menu  two programs go and the table is saved and reloaded, which greys
+//         their rows; a right click on another row opens the context menu;
 //   rows  nothing more.
 // Exit code 0 once the state is there, 1 otherwise.
 #include "aliasdesk_driver.h"
@@ -45,6 +46,30 @@ bool OpenContextMenu(AliasDesk& desk, int row)
     return PollUntil([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; }, 30000, 50);
 }
 
+// The row whose path ends in the name, -1 for none.
+int RowOfProgram(AliasDesk& desk, const std::wstring& name)
+{
+    for (int row = 0; row < desk.RowCount(IDC_MAIN_LIST); ++row) {
+        const std::wstring path = desk.Cell(IDC_MAIN_LIST, row, 2);
+        if (path.size() >= name.size() && _wcsicmp(path.c_str() + path.size() - name.size(), name.c_str()) == 0)
+            return row;
+    }
+    return -1;
+}
+
+// As if two programs were uninstalled since the table was saved: Reload
+// checks every row's program again.
+bool RemoveTwoPrograms(AliasDesk& desk, int idle_threads)
+{
+    for (const wchar_t* program : {L"Tools\\paint", L"Media\\recorder"})
+        DeleteFileW((std::wstring(kApps) + L"\\" + program + L".exe").c_str());
+    desk.MarkStatus();
+    if (!desk.Click(IDC_APPLY) || !desk.WaitIdle())
+        return false;
+    desk.MarkStatus();
+    return desk.Click(IDC_RELOAD) && desk.WaitIdle() && desk.WaitThreadsAtMost(idle_threads);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -56,13 +81,18 @@ int wmain(int argc, wchar_t** argv)
     if (!LayOutPrograms())
         return Fail("could not lay out the programs");
     AliasDesk desk(dlg);
+    const int idle_threads = ThreadCount(desk.program().pid());
     if (!desk.Scan(kApps, 30000) || desk.RowCount(IDC_MAIN_LIST) < 3)
         return Fail("the scan listed too little");
 
     SetForegroundWindow(dlg);
     if (wcscmp(mode, L"edit") == 0 && !desk.OpenCellEdit(IDC_MAIN_LIST, 1, 2))
         return Fail("no edit box opened");
-    if (wcscmp(mode, L"menu") == 0 && !OpenContextMenu(desk, 2))
+    if (wcscmp(mode, L"menu") != 0)
+        return 0;
+    if (!RemoveTwoPrograms(desk, idle_threads))
+        return Fail("the table was not saved and reloaded");
+    if (!OpenContextMenu(desk, RowOfProgram(desk, L"player.exe")))
         return Fail("no context menu opened");
     return 0;
 }
