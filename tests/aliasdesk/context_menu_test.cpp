@@ -215,23 +215,28 @@ TEST_F(ContextMenuTest, ShowsItsItemsInOrder)
     EXPECT_EQ(expected, shown);
 }
 
-TEST_F(ContextMenuTest, ItemsCanActOnlyOnWhatIsSelected)
+// A save shows every item disabled, and the answer of a disabled item does nothing.
+TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
 {
     struct Case {
         const char* name;
         std::vector<int> selected_before;
         int clicked_row; // -1: below the rows
         bool filtered;
+        bool saving;
+        int answer;
         std::vector<int> selected_after;
-        std::vector<bool> enabled; // run, folder, copy path, copy alias, edit, remove, missing
+        std::vector<bool> enabled; // run, folder, copy path, copy alias, edit, remove
+        bool select_missing;
     };
     const Case cases[] = {
-        {"nothing", {}, -1, false, {}, {o, o, o, o, o, o, o}},
-        {"one row", {}, 1, false, {1}, {X, X, X, X, X, X, o}},
-        {"another row", {0}, 2, false, {2}, {X, X, X, X, X, X, o}},
-        {"several rows", {0, 2}, 2, false, {0, 2}, {o, o, X, X, X, X, o}},
-        {"filtered, one row", {}, 1, true, {1}, {X, X, X, X, X, X, o}},
-        {"filtered, several", {0, 1}, 0, true, {0, 1}, {o, o, X, X, X, X, o}},
+        {"nothing", {}, -1, false, false, 0, {}, {o, o, o, o, o, o}, o},
+        {"one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X}, o},
+        {"another row", {0}, 2, false, false, 0, {2}, {X, X, X, X, X, X}, o},
+        {"several rows", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, X, X, X, X}, o},
+        {"during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o}, o},
+        {"filtered, one row", {}, 1, true, false, 0, {1}, {X, X, X, X, X, X}, o},
+        {"filtered, several", {0, 1}, 0, true, false, 0, {0, 1}, {o, o, X, X, X, X}, o},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,22 +247,20 @@ TEST_F(ContextMenuTest, ItemsCanActOnlyOnWhatIsSelected)
             Select(list, row, false);
         for (int row : c.selected_before)
             Select(list, row);
+        if (c.saving)
+            BeginActivity(dlg_, Activity::Save);
         if (c.clicked_row < 0)
-            RightClickAt(list, BelowTheRows(list));
+            RightClickAt(list, BelowTheRows(list), c.answer);
         else
-            RightClickCell(list, c.clicked_row, 2);
+            RightClickCell(list, c.clicked_row, 2, c.answer);
+        if (c.saving)
+            EndActivity(dlg_, Activity::Save);
+        std::vector<bool> expected = c.enabled;
+        expected.push_back(c.select_missing);
         EXPECT_EQ(c.selected_after, SelectedRows(list));
-        EXPECT_EQ(c.enabled, EnabledItems());
+        EXPECT_EQ(expected, EnabledItems());
+        EXPECT_EQ(rows_, Rows(Main()));
     }
-}
-
-TEST_F(ContextMenuTest, EverythingIsDisabledWhileASaveRuns)
-{
-    BeginActivity(dlg_, Activity::Save);
-    RightClickCell(Main(), 0, 0, kMenuRemove);
-    EndActivity(dlg_, Activity::Save);
-    EXPECT_EQ((std::vector<bool>{o, o, o, o, o, o, o}), EnabledItems());
-    EXPECT_EQ(rows_, Rows(Main())); // the answer of a disabled item does nothing
 }
 
 TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
