@@ -59,10 +59,15 @@ std::wstring MainDialogTest::Cell(HWND list, int row, int column)
     return text;
 }
 
+int MainDialogTest::Count(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
 std::vector<test::Row> MainDialogTest::Rows(HWND list)
 {
     std::vector<test::Row> rows;
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    const int count = Count(list);
     for (int i = 0; i < count; ++i)
         rows.push_back({Cell(list, i, 0), Cell(list, i, 1), Cell(list, i, 2)});
     return rows;
@@ -72,7 +77,7 @@ void MainDialogTest::AppendRow(HWND list, const test::Row& row)
 {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    item.iItem = Count(list);
     item.pszText = const_cast<wchar_t*>(row.alias.c_str());
     const int index = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     const std::wstring* cells[] = {&row.parameter, &row.path};

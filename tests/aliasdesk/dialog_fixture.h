@@ -28,6 +28,7 @@ protected:
 
     // Rows of a list, read with plain list-view messages.
     static std::vector<test::Row> Rows(HWND list);
+    static int Count(HWND list);
     static std::wstring Cell(HWND list, int row, int column);
     static void AppendRow(HWND list, const test::Row& row);
     static void Select(HWND list, int row, bool selected = true);

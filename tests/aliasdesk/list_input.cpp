@@ -142,7 +142,9 @@ void ListTest::SetUp()
 void ListTest::Fill(const std::vector<test::Row>& rows)
 {
     rows_ = rows;
+    SendMessageW(Main(), WM_SETREDRAW, FALSE, 0); // setting up, not under test
     for (const test::Row& row : rows_)
         AppendRow(Main(), row);
+    SendMessageW(Main(), WM_SETREDRAW, TRUE, 0);
     SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
 }

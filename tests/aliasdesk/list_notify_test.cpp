@@ -286,14 +286,13 @@ TEST_F(SortWhileAddingTest, AFilterPassSortedMidwayEndsInTheMainListsOrder)
 
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
     BetweenWorkerSteps steps(dlg_);
-    steps.When([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }, [&] {
+    steps.When([&] { return Count(Filter()) >= 20; }, [&] {
         NMLISTVIEW click{};
         click.hdr.code = LVN_COLUMNCLICK;
         Notify(IDC_FILTER_LIST, &click.hdr); // the pass is held between two steps
     });
     ASSERT_TRUE(steps.PumpUntilActed());
-    WaitForWorkers();
-    PumpPending();
+    Settle();
 
     const std::vector<test::Row> main_rows = Rows(Main());
     EXPECT_TRUE(std::is_sorted(main_rows.begin(), main_rows.end(),
@@ -318,7 +317,7 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
     Click(IDC_ADD);
     std::wstring edited;
     BetweenWorkerSteps steps(dlg_);
-    steps.When([&] { return SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0) >= 10; }, [&] {
+    steps.When([&] { return Count(Main()) >= 10; }, [&] {
         Notify(IDC_MAIN_LIST, &click.hdr);
         const std::vector<test::Row> listed_so_far = Rows(Main());
         EXPECT_TRUE(std::is_sorted(listed_so_far.begin(), listed_so_far.end(),
@@ -338,8 +337,7 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
     ASSERT_TRUE(steps.PumpUntilActed());
 
     ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(Item(IDC_ADD)) != FALSE; }));
-    WaitForWorkers();
-    PumpPending();
+    Settle();
     const std::vector<test::Row> rows = Rows(Main());
     std::vector<std::wstring> listed = Column(rows, &test::Row::alias);
     std::sort(listed.begin(), listed.end());

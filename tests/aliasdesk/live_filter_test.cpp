@@ -3,7 +3,7 @@
 #include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "debug_capture.h"
-#include "dialog_fixture.h"
+#include "list_input.h"
 #include "main_dialog.h"
 #include "main_table.h"
 #include "report_table.h"
@@ -110,26 +110,14 @@ std::wstring LeaveLine(int ticket)
     return L"leave thread, n_thread_id = " + std::to_wstring(ticket) + L"\n";
 }
 
-class LiveFilterTest : public MainDialogTest {
+class LiveFilterTest : public ListTest {
 protected:
     void SetUp() override
     {
-        MainDialogTest::SetUp();
+        ListTest::SetUp();
         if (HasFatalFailure())
             return;
-        WaitForWorkers(); // whatever the dialog started at start-up has settled
         Fill(MakeTable(300));
-    }
-
-    void Fill(const std::vector<test::Row>& rows)
-    {
-        rows_ = rows;
-        HWND main_list = Item(IDC_MAIN_LIST);
-        SendMessageW(main_list, WM_SETREDRAW, FALSE, 0); // setting up, not under test
-        for (const test::Row& row : rows_)
-            AppendRow(main_list, row);
-        SendMessageW(main_list, WM_SETREDRAW, TRUE, 0);
-        SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
     }
 
     // Sends the characters as the message loop would deliver them, without
@@ -149,12 +137,6 @@ protected:
         }
     }
 
-    void Settle()
-    {
-        WaitForWorkers();
-        PumpPending();
-    }
-
     // Selects the whole box text and removes it with Backspace.
     void EraseBox()
     {
@@ -164,8 +146,6 @@ protected:
     }
 
     bool FilterListShown() const { return (GetWindowLongPtrW(Item(IDC_FILTER_LIST), GWL_STYLE) & WS_VISIBLE) != 0; }
-
-    std::vector<test::Row> rows_;
 };
 
 TEST_F(LiveFilterTest, LettersListTheAliasesThatBeginWithThem)
@@ -499,8 +479,7 @@ TEST_F(MainDialogTest, ClearAfterFilteringRemovesExactlyTheShownRows)
     SetDlgItemInt(dlg_, IDC_COUNT, 10, FALSE);
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'n', 1);
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'o', 1);
-    WaitForWorkers();
-    PumpPending();
+    Settle();
     ASSERT_EQ(3u, Rows(Item(IDC_FILTER_LIST)).size());
 
     Click(IDC_CLEAR);

@@ -53,18 +53,14 @@ const char* NameOf(Action action)
     return names[static_cast<int>(action)];
 }
 
-class TableIntegrityTest : public MainDialogTest {
+class TableIntegrityTest : public ListTest {
 protected:
     void SetUp() override
     {
-        MainDialogTest::SetUp();
+        ListTest::SetUp();
         steps_ = std::make_unique<BetweenWorkerSteps>(dlg_);
         ResetSortDirection(); // the direction lives as long as the process
     }
-
-    HWND Main() const { return Item(IDC_MAIN_LIST); }
-    HWND Filter() const { return Item(IDC_FILTER_LIST); }
-    int Count(HWND list) const { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
     // Rows whose aliases sort on both sides of "m", so that a sort moves rows
     // appended at the end into the middle.
@@ -102,21 +98,12 @@ protected:
     // Edits a cell the way the list does it, without input that would have to be pumped.
     void EditCell(HWND list, int row, int column, const wchar_t* text)
     {
-        const RECT cell = CellRectOf(list, row, column);
+        const RECT cell = CellRect(list, row, column);
         SetLastListClick({static_cast<DWORD>(cell.left + 4), static_cast<DWORD>(cell.top + 2)});
         HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, row, 0));
         ASSERT_NE(nullptr, edit);
         SetWindowTextW(edit, text);
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
-    }
-
-    static RECT CellRectOf(HWND list, int row, int column)
-    {
-        RECT cell{};
-        cell.top = column;
-        cell.left = LVIR_LABEL;
-        SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
-        return cell;
     }
 
     // The action on whichever list is shown, as the user would take it.
@@ -360,7 +347,7 @@ TEST_F(TableIntegrityTest, TheFilteredViewActsOnTheMainRowEachRowWasCopiedFrom)
         SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
         for (const test::Row& row : rows)
             AppendRow(Main(), row);
-        TypeAndSettle(Item(IDC_FILTER), L"c:\\b");
+        TypeFilter(L"c:\\b");
         ASSERT_EQ(std::vector<test::Row>{rows[2]}, Rows(Filter()));
         if (c.action == Action::Edit)
             EditCell(Filter(), 0, 1, L"/x");
