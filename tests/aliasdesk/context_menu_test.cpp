@@ -7,6 +7,7 @@
 #include "shortcut_keys.h"
 #include "temp_dir.h"
 #include "wait.h"
+#include "window_watch.h"
 
 #include <commctrl.h>
 
@@ -304,9 +305,7 @@ TEST_F(ContextMenuTest, EditOpensTheCellUnderTheMouse)
     RightClickCell(Main(), 1, 2, kMenuEdit);
     HWND edit = WaitForEditBox(Main());
     ASSERT_NE(nullptr, edit);
-    wchar_t text[MAX_PATH] = {};
-    GetWindowTextW(edit, text, MAX_PATH);
-    EXPECT_EQ(rows_[1].path, text);
+    EXPECT_EQ(rows_[1].path, WindowText(edit));
     const RECT cell = CellRect(Main(), 1, 2);
     EXPECT_EQ(cell.left, RectInList(Main(), edit).left);
     EndEdit(Main(), L"C:\\New\\nova.exe", VK_RETURN);

@@ -116,17 +116,14 @@ std::function<void()> between_steps;
 
 } // namespace
 
-BetweenWorkerSteps::BetweenWorkerSteps(HWND dlg) : dlg_(dlg)
+BetweenWorkerSteps::BetweenWorkerSteps(HWND dlg) : replaced_(dlg, &Proc)
 {
-    kept_dialog_proc =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    kept_dialog_proc = replaced_.kept();
 }
 
 BetweenWorkerSteps::~BetweenWorkerSteps()
 {
     between_steps = nullptr;
-    if (IsWindow(dlg_))
-        SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept_dialog_proc));
 }
 
 void BetweenWorkerSteps::After(int steps, std::function<void()> action, bool reply_first)

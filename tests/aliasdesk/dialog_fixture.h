@@ -2,6 +2,7 @@
 // process, with its data files in a folder of the test's own.
 #pragma once
 
+#include "replaced_proc.h"
 #include "resource_dialog.h"
 #include "temp_dir.h"
 #include "test_row.h"
@@ -61,5 +62,5 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
 
-    HWND dlg_;
+    ReplacedProc replaced_;
 };

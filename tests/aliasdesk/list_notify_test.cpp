@@ -5,6 +5,7 @@
 #include "cell_edit.h"
 #include "dialog_fixture.h"
 #include "list_input.h"
+#include "replaced_proc.h"
 #include "report_table.h"
 #include "wait.h"
 #include "workers.h"
@@ -46,18 +47,11 @@ struct DrawnRow {
 // the list receives them.
 class CustomDrawRecorder {
 public:
-    explicit CustomDrawRecorder(HWND dlg) : dlg_(dlg)
+    explicit CustomDrawRecorder(HWND dlg) : replaced_(dlg, &Proc)
     {
         drawn.clear();
-        kept = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+        kept = replaced_.kept();
     }
-    ~CustomDrawRecorder()
-    {
-        if (IsWindow(dlg_))
-            SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept));
-    }
-    CustomDrawRecorder(const CustomDrawRecorder&) = delete;
-    CustomDrawRecorder& operator=(const CustomDrawRecorder&) = delete;
 
     static inline std::vector<DrawnRow> drawn;
 
@@ -77,7 +71,7 @@ private:
         return answer;
     }
     static inline WNDPROC kept;
-    HWND dlg_;
+    ReplacedProc replaced_;
 };
 
 class ListNotifyTest : public ListTest {

@@ -6,6 +6,7 @@
 #include "list_input.h"
 #include "main_dialog.h"
 #include "main_table.h"
+#include "replaced_proc.h"
 #include "report_table.h"
 #include "wait.h"
 #include "wide_text.h"
@@ -69,18 +70,11 @@ int ColumnWidth(HWND list, int column)
 // Counts the rows inserted into a list, whoever inserts them.
 class InsertCounter {
 public:
-    explicit InsertCounter(HWND list) : list_(list)
+    explicit InsertCounter(HWND list) : replaced_(list, &Proc)
     {
         inserted = 0;
-        kept = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+        kept = replaced_.kept();
     }
-    ~InsertCounter()
-    {
-        if (IsWindow(list_))
-            SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept));
-    }
-    InsertCounter(const InsertCounter&) = delete;
-    InsertCounter& operator=(const InsertCounter&) = delete;
 
     static inline int inserted;
 
@@ -92,7 +86,7 @@ private:
         return CallWindowProcW(kept, list, message, wParam, lParam);
     }
     static inline WNDPROC kept;
-    HWND list_;
+    ReplacedProc replaced_;
 };
 
 std::vector<std::wstring> LeaveLines(const DebugCapture& capture)
