@@ -39,15 +39,12 @@ HWND PressEditKey(HWND list)
 
 class CellEditTest : public ListTest {
 protected:
-    void SetUp() override
+    CellEditTest()
+        : ListTest({{L"calc", L"", L"c:\\tools\\calc.exe"},
+                    {L"notepad", L"-n", L"c:\\tools\\notepad.exe"},
+                    {L"paint", L"", L"d:\\paint\\paint.exe"},
+                    {L"nova", L"-v", L"d:\\nova\\nova.exe"}})
     {
-        ListTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        Fill({{L"calc", L"", L"c:\\tools\\calc.exe"},
-              {L"notepad", L"-n", L"c:\\tools\\notepad.exe"},
-              {L"paint", L"", L"d:\\paint\\paint.exe"},
-              {L"nova", L"-v", L"d:\\nova\\nova.exe"}});
     }
 };
 

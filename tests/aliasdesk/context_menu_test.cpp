@@ -59,6 +59,12 @@ std::vector<bool> EnabledItems()
 
 class ContextMenuTest : public ListTest {
 protected:
+    ContextMenuTest()
+        : ListTest({{L"notepad", L"", L"C:\\Tools\\notepad.exe"},
+                    {L"nova", L"-x", L"C:\\Tools\\nova.exe"},
+                    {L"calc", L"", L"C:\\Tools\\calc.exe"}})
+    {
+    }
     void SetUp() override
     {
         ListTest::SetUp();
@@ -71,9 +77,6 @@ protected:
             EmptyClipboard();
             CloseClipboard();
         }
-        Fill({{L"notepad", L"", L"C:\\Tools\\notepad.exe"},
-              {L"nova", L"-x", L"C:\\Tools\\nova.exe"},
-              {L"calc", L"", L"C:\\Tools\\calc.exe"}});
     }
     void TearDown() override
     {
@@ -312,10 +315,6 @@ TEST_F(ContextMenuTest, EditOpensTheCellUnderTheMouse)
     EXPECT_EQ(L"C:\\New\\nova.exe", Cell(Main(), 1, 2));
     EXPECT_EQ(L"nova", Cell(Main(), 1, 0));
 }
-
-} // namespace
-
-namespace {
 
 // The probe's report: UTF-16 lines of key=value.
 std::wstring ReportText(const std::wstring& path)

@@ -1,5 +1,6 @@
 #include "list_input.h"
 
+#include "list_notify.h"
 #include "wait.h"
 #include "workers.h"
 
@@ -137,6 +138,9 @@ void ListTest::SetUp()
         return;
     WaitForWorkers(); // the start-up load found no files
     SetForegroundWindow(dlg_);
+    ResetSortDirection(); // the direction lives as long as the process
+    if (!start_rows_.empty())
+        Fill(start_rows_);
 }
 
 void ListTest::Fill(const std::vector<test::Row>& rows)

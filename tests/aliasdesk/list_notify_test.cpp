@@ -76,18 +76,14 @@ private:
 
 class ListNotifyTest : public ListTest {
 protected:
-    void SetUp() override
+    ListNotifyTest()
+        : ListTest({{L"beta", L"", L"c:\\b\\beta.exe"},
+                    {L"Alpha", L"-a", L"d:\\alpha.exe"},
+                    {L"alp", L"", L"C:\\A\\alp.exe"},
+                    {L"_x", L"", L"c:\\_\\x.exe"},
+                    {L"\u00C4rger", L"", L"e:\\arger.exe"},
+                    {L"Zeta", L"-z", L"c:\\zeta.exe"}})
     {
-        ListTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        ResetSortDirection(); // the direction lives as long as the process: each test starts afresh
-        Fill({{L"beta", L"", L"c:\\b\\beta.exe"},
-              {L"Alpha", L"-a", L"d:\\alpha.exe"},
-              {L"alp", L"", L"C:\\A\\alp.exe"},
-              {L"_x", L"", L"c:\\_\\x.exe"},
-              {L"\u00C4rger", L"", L"e:\\arger.exe"},
-              {L"Zeta", L"-z", L"c:\\zeta.exe"}});
     }
 
     // What the dialog's handler answers MainDlgProc (which the dialog

@@ -106,13 +106,7 @@ std::wstring LeaveLine(int ticket)
 
 class LiveFilterTest : public ListTest {
 protected:
-    void SetUp() override
-    {
-        ListTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        Fill(MakeTable(300));
-    }
+    LiveFilterTest() : ListTest(MakeTable(300)) {}
 
     // Sends the characters as the message loop would deliver them, without
     // dispatching in between.

@@ -7,7 +7,6 @@
 #include "folder_scan.h"
 #include "handles.h"
 #include "list_input.h"
-#include "list_notify.h"
 #include "main_table.h"
 #include "platform.h"
 #include "profile_codec.h"
@@ -59,7 +58,6 @@ protected:
     {
         ListTest::SetUp();
         steps_ = std::make_unique<BetweenWorkerSteps>(dlg_);
-        ResetSortDirection(); // the direction lives as long as the process
     }
 
     // Rows whose aliases sort on both sides of "m", so that a sort moves rows
