@@ -199,7 +199,8 @@ class HeldWorkerTest : public TableIntegrityTest,
 
 TEST_P(HeldWorkerTest, LeavesTheTableAsItStands)
 {
-    const auto [operation, action] = GetParam();
+    const Operation operation = std::get<0>(GetParam());
+    const Action action = std::get<1>(GetParam());
     const std::wstring folder = dir_.path() + L"\\progs";
     std::vector<std::wstring> programs;
     std::vector<test::Row> stored, before, expected;
