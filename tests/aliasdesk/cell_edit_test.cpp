@@ -5,6 +5,7 @@
 #include "dialog_fixture.h"
 #include "list_input.h"
 #include "platform.h"
+#include "window_watch.h"
 #include "wait.h"
 #include "workers.h"
 
@@ -19,13 +20,6 @@ namespace {
 auto Sides(const RECT& rect)
 {
     return std::tuple(rect.left, rect.top, rect.right, rect.bottom);
-}
-
-std::wstring BoxText(HWND edit)
-{
-    wchar_t text[1024] = {};
-    GetWindowTextW(edit, text, 1024);
-    return text;
 }
 
 int FocusedRow(HWND list)
@@ -45,15 +39,12 @@ HWND PressEditKey(HWND list)
 
 class CellEditTest : public ListTest {
 protected:
-    void SetUp() override
+    CellEditTest()
+        : ListTest({{L"calc", L"", L"c:\\tools\\calc.exe"},
+                    {L"notepad", L"-n", L"c:\\tools\\notepad.exe"},
+                    {L"paint", L"", L"d:\\paint\\paint.exe"},
+                    {L"nova", L"-v", L"d:\\nova\\nova.exe"}})
     {
-        ListTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        Fill({{L"calc", L"", L"c:\\tools\\calc.exe"},
-              {L"notepad", L"-n", L"c:\\tools\\notepad.exe"},
-              {L"paint", L"", L"d:\\paint\\paint.exe"},
-              {L"nova", L"-v", L"d:\\nova\\nova.exe"}});
     }
 };
 
@@ -75,7 +66,7 @@ TEST_F(CellEditTest, ASecondClickOnASelectedRowEditsTheClickedCellOnly)
         HWND edit = OpenEditByClicks(Main(), edit_case.row, edit_case.column);
         ASSERT_NE(nullptr, edit);
         EXPECT_EQ(Sides(CellRect(Main(), edit_case.row, edit_case.column)), Sides(RectInList(Main(), edit)));
-        EXPECT_EQ(expected[edit_case.row].*edit_case.cell, BoxText(edit));
+        EXPECT_EQ(expected[edit_case.row].*edit_case.cell, WindowText(edit));
         EXPECT_EQ(edit_case.column, EditedColumn());
 
         EndEdit(Main(), edit_case.text, edit_case.key);
@@ -97,7 +88,7 @@ TEST_F(CellEditTest, TheEditKeyEditsTheFocusedRowsLabel)
     HWND edit = PressEditKey(Main());
     ASSERT_NE(nullptr, edit);
     EXPECT_EQ(Sides(CellRect(Main(), 2, 0)), Sides(RectInList(Main(), edit)));
-    EXPECT_EQ(L"paint", BoxText(edit));
+    EXPECT_EQ(L"paint", WindowText(edit));
     EndEdit(Main(), L"brush", VK_RETURN);
 
     const RECT last = CellRect(Main(), 3, 2);

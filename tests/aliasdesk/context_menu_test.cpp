@@ -4,8 +4,10 @@
 #include "aliasdesk_ids.h"
 #include "list_input.h"
 #include "platform.h"
+#include "shortcut_keys.h"
 #include "temp_dir.h"
 #include "wait.h"
+#include "window_watch.h"
 
 #include <commctrl.h>
 
@@ -57,6 +59,12 @@ std::vector<bool> EnabledItems()
 
 class ContextMenuTest : public ListTest {
 protected:
+    ContextMenuTest()
+        : ListTest({{L"notepad", L"", L"C:\\Tools\\notepad.exe"},
+                    {L"nova", L"-x", L"C:\\Tools\\nova.exe"},
+                    {L"calc", L"", L"C:\\Tools\\calc.exe"}})
+    {
+    }
     void SetUp() override
     {
         ListTest::SetUp();
@@ -69,9 +77,6 @@ protected:
             EmptyClipboard();
             CloseClipboard();
         }
-        Fill({{L"notepad", L"", L"C:\\Tools\\notepad.exe"},
-              {L"nova", L"-x", L"C:\\Tools\\nova.exe"},
-              {L"calc", L"", L"C:\\Tools\\calc.exe"}});
     }
     void TearDown() override
     {
@@ -104,6 +109,97 @@ protected:
     }
 };
 
+// Holds Ctrl down in this thread's key state, as GetKeyState reads it.
+class HeldCtrl {
+public:
+    HeldCtrl()
+    {
+        GetKeyboardState(saved_);
+        BYTE held[256];
+        CopyMemory(held, saved_, sizeof(held));
+        held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+        SetKeyboardState(held);
+    }
+    ~HeldCtrl() { SetKeyboardState(saved_); }
+    HeldCtrl(const HeldCtrl&) = delete;
+    HeldCtrl& operator=(const HeldCtrl&) = delete;
+
+private:
+    BYTE saved_[256];
+};
+
+// The key and the character TranslateMessage makes of it, as the loop delivers them.
+void SendKeyAndChar(HWND window, UINT vk, wchar_t c)
+{
+    SetFocus(window);
+    SendMessageW(window, WM_KEYDOWN, vk, 1);
+    if (c)
+        SendMessageW(window, WM_CHAR, c, 1);
+}
+
+// The same rows as the menu's tests; the picker they install is never asked.
+class ShortcutKeysTest : public ContextMenuTest {
+protected:
+    // Filters by "no", then puts other text into the box without a
+    // character: a filter started by a shortcut would list nothing.
+    void FilterThenRetype()
+    {
+        TypeFilter(L"no");
+        ASSERT_EQ(2u, Rows(Filter()).size());
+        SetWindowTextW(Item(IDC_FILTER), L"zz");
+    }
+
+    HWND Box() const { return Item(IDC_FILTER); }
+};
+
+TEST_F(ShortcutKeysTest, CtrlASelectsEveryRowOfEitherList)
+{
+    Select(Main(), 1);
+    SendKeyAndChar(Main(), 'A', 0);
+    EXPECT_EQ((std::vector<int>{1}), SelectedRows(Main())); // A alone is no shortcut
+    {
+        HeldCtrl ctrl;
+        SendKeyAndChar(Main(), 'A', 0x01);
+    }
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), SelectedRows(Main()));
+
+    FilterThenRetype();
+    Select(Filter(), 0, false);
+    {
+        HeldCtrl ctrl;
+        SendKeyAndChar(Filter(), 'A', 0x01);
+    }
+    Settle();
+    EXPECT_EQ((std::vector<int>{0, 1}), SelectedRows(Filter()));
+    EXPECT_EQ(L"zz", Text(IDC_FILTER));
+    EXPECT_EQ(2u, Rows(Filter()).size()); // no filter pass ran
+}
+
+// As the message loop meets the key, in whichever control has the focus.
+TEST_F(ShortcutKeysTest, CtrlFAnywhereFocusesTheFilterBoxWithItsTextSelected)
+{
+    FilterThenRetype();
+    SetFocus(Main());
+    EXPECT_FALSE(TakeFilterShortcut(dlg_, MSG{Main(), WM_KEYDOWN, 'F', 1, 0, {}}));
+    EXPECT_EQ(Main(), GetFocus()); // F alone is no shortcut
+    for (HWND from : {Filter(), Box(), Item(IDC_PATH), Item(IDC_REMOVE)}) {
+        SetFocus(from);
+        SendMessageW(Box(), EM_SETSEL, 1, 1);
+        {
+            HeldCtrl ctrl;
+            EXPECT_TRUE(TakeFilterShortcut(dlg_, MSG{from, WM_KEYDOWN, 'F', 1, 0, {}}));
+        }
+        Settle();
+        DWORD start = 9, end = 9;
+        SendMessageW(Box(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(Box(), GetFocus());
+        EXPECT_EQ(0u, start);
+        EXPECT_EQ(2u, end);
+        EXPECT_EQ(L"zz", Text(IDC_FILTER));
+        EXPECT_EQ(2u, Rows(Filter()).size()); // no filter pass ran
+    }
+}
+
 constexpr bool X = true;
 constexpr bool o = false;
 
@@ -123,23 +219,28 @@ TEST_F(ContextMenuTest, ShowsItsItemsInOrder)
     EXPECT_EQ(expected, shown);
 }
 
-TEST_F(ContextMenuTest, ItemsCanActOnlyOnWhatIsSelected)
+// A save shows every item disabled, and the answer of a disabled item does nothing.
+TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
 {
     struct Case {
         const char* name;
         std::vector<int> selected_before;
         int clicked_row; // -1: below the rows
         bool filtered;
+        bool saving;
+        int answer;
         std::vector<int> selected_after;
-        std::vector<bool> enabled; // run, folder, copy path, copy alias, edit, remove, missing
+        std::vector<bool> enabled; // run, folder, copy path, copy alias, edit, remove
+        bool select_missing;
     };
     const Case cases[] = {
-        {"nothing", {}, -1, false, {}, {o, o, o, o, o, o, o}},
-        {"one row", {}, 1, false, {1}, {X, X, X, X, X, X, o}},
-        {"another row", {0}, 2, false, {2}, {X, X, X, X, X, X, o}},
-        {"several rows", {0, 2}, 2, false, {0, 2}, {o, o, X, X, X, X, o}},
-        {"filtered, one row", {}, 1, true, {1}, {X, X, X, X, X, X, o}},
-        {"filtered, several", {0, 1}, 0, true, {0, 1}, {o, o, X, X, X, X, o}},
+        {"nothing", {}, -1, false, false, 0, {}, {o, o, o, o, o, o}, o},
+        {"one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X}, o},
+        {"another row", {0}, 2, false, false, 0, {2}, {X, X, X, X, X, X}, o},
+        {"several rows", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, X, X, X, X}, o},
+        {"during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o}, o},
+        {"filtered, one row", {}, 1, true, false, 0, {1}, {X, X, X, X, X, X}, o},
+        {"filtered, several", {0, 1}, 0, true, false, 0, {0, 1}, {o, o, X, X, X, X}, o},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,22 +251,20 @@ TEST_F(ContextMenuTest, ItemsCanActOnlyOnWhatIsSelected)
             Select(list, row, false);
         for (int row : c.selected_before)
             Select(list, row);
+        if (c.saving)
+            BeginActivity(dlg_, Activity::Save);
         if (c.clicked_row < 0)
-            RightClickAt(list, BelowTheRows(list));
+            RightClickAt(list, BelowTheRows(list), c.answer);
         else
-            RightClickCell(list, c.clicked_row, 2);
+            RightClickCell(list, c.clicked_row, 2, c.answer);
+        if (c.saving)
+            EndActivity(dlg_, Activity::Save);
+        std::vector<bool> expected = c.enabled;
+        expected.push_back(c.select_missing);
         EXPECT_EQ(c.selected_after, SelectedRows(list));
-        EXPECT_EQ(c.enabled, EnabledItems());
+        EXPECT_EQ(expected, EnabledItems());
+        EXPECT_EQ(rows_, Rows(Main()));
     }
-}
-
-TEST_F(ContextMenuTest, EverythingIsDisabledWhileASaveRuns)
-{
-    BeginActivity(dlg_, Activity::Save);
-    RightClickCell(Main(), 0, 0, kMenuRemove);
-    EndActivity(dlg_, Activity::Save);
-    EXPECT_EQ((std::vector<bool>{o, o, o, o, o, o, o}), EnabledItems());
-    EXPECT_EQ(rows_, Rows(Main())); // the answer of a disabled item does nothing
 }
 
 TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
@@ -209,19 +308,13 @@ TEST_F(ContextMenuTest, EditOpensTheCellUnderTheMouse)
     RightClickCell(Main(), 1, 2, kMenuEdit);
     HWND edit = WaitForEditBox(Main());
     ASSERT_NE(nullptr, edit);
-    wchar_t text[MAX_PATH] = {};
-    GetWindowTextW(edit, text, MAX_PATH);
-    EXPECT_EQ(rows_[1].path, text);
+    EXPECT_EQ(rows_[1].path, WindowText(edit));
     const RECT cell = CellRect(Main(), 1, 2);
     EXPECT_EQ(cell.left, RectInList(Main(), edit).left);
     EndEdit(Main(), L"C:\\New\\nova.exe", VK_RETURN);
     EXPECT_EQ(L"C:\\New\\nova.exe", Cell(Main(), 1, 2));
     EXPECT_EQ(L"nova", Cell(Main(), 1, 0));
 }
-
-} // namespace
-
-namespace {
 
 // The probe's report: UTF-16 lines of key=value.
 std::wstring ReportText(const std::wstring& path)

@@ -59,10 +59,15 @@ std::wstring MainDialogTest::Cell(HWND list, int row, int column)
     return text;
 }
 
+int MainDialogTest::Count(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
 std::vector<test::Row> MainDialogTest::Rows(HWND list)
 {
     std::vector<test::Row> rows;
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    const int count = Count(list);
     for (int i = 0; i < count; ++i)
         rows.push_back({Cell(list, i, 0), Cell(list, i, 1), Cell(list, i, 2)});
     return rows;
@@ -72,7 +77,7 @@ void MainDialogTest::AppendRow(HWND list, const test::Row& row)
 {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    item.iItem = Count(list);
     item.pszText = const_cast<wchar_t*>(row.alias.c_str());
     const int index = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     const std::wstring* cells[] = {&row.parameter, &row.path};
@@ -111,17 +116,14 @@ std::function<void()> between_steps;
 
 } // namespace
 
-BetweenWorkerSteps::BetweenWorkerSteps(HWND dlg) : dlg_(dlg)
+BetweenWorkerSteps::BetweenWorkerSteps(HWND dlg) : replaced_(dlg, &Proc)
 {
-    kept_dialog_proc =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    kept_dialog_proc = replaced_.kept();
 }
 
 BetweenWorkerSteps::~BetweenWorkerSteps()
 {
     between_steps = nullptr;
-    if (IsWindow(dlg_))
-        SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept_dialog_proc));
 }
 
 void BetweenWorkerSteps::After(int steps, std::function<void()> action, bool reply_first)

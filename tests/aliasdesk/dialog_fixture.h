@@ -2,6 +2,7 @@
 // process, with its data files in a folder of the test's own.
 #pragma once
 
+#include "replaced_proc.h"
 #include "resource_dialog.h"
 #include "temp_dir.h"
 #include "test_row.h"
@@ -28,6 +29,7 @@ protected:
 
     // Rows of a list, read with plain list-view messages.
     static std::vector<test::Row> Rows(HWND list);
+    static int Count(HWND list);
     static std::wstring Cell(HWND list, int row, int column);
     static void AppendRow(HWND list, const test::Row& row);
     static void Select(HWND list, int row, bool selected = true);
@@ -60,5 +62,5 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
 
-    HWND dlg_;
+    ReplacedProc replaced_;
 };

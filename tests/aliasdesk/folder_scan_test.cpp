@@ -36,12 +36,11 @@ protected:
     void Scan(const std::wstring& folder)
     {
         PressAdd(folder);
-        WaitForWorkers();
-        PumpPending();
+        Settle();
     }
 
     std::vector<test::Row> MainRows() { return Rows(Item(IDC_MAIN_LIST)); }
-    int RowCount() { return static_cast<int>(SendMessageW(Item(IDC_MAIN_LIST), LVM_GETITEMCOUNT, 0, 0)); }
+    int RowCount() { return Count(Item(IDC_MAIN_LIST)); }
     std::wstring Folder(const std::wstring& relative = L"")
     {
         return test::Lowered(relative.empty() ? dir_.path() : dir_ / relative);
@@ -221,8 +220,7 @@ TEST_F(FolderScanTest, AddShowsTheMainListAndEmptiesTheFilterBox)
     EXPECT_EQ(L"", Text(IDC_FILTER));
     EXPECT_TRUE(IsWindowVisible(Item(IDC_MAIN_LIST)));
     EXPECT_FALSE(IsWindowVisible(Item(IDC_FILTER_LIST)));
-    WaitForWorkers();
-    PumpPending();
+    Settle();
     EXPECT_TRUE(IsWindowEnabled(Item(IDC_ADD)));
 }
 
@@ -288,8 +286,7 @@ TEST_F(FolderScanTest, ClearDuringAScanDoesNotChangeWhatIsScanned)
         EXPECT_STREQ(L"", szScanFolder);
     });
     ASSERT_TRUE(steps.PumpUntilActed());
-    WaitForWorkers();
-    PumpPending();
+    Settle();
 
     const auto rows = MainRows();
     ASSERT_FALSE(rows.empty()) << "the scan went on after Clear";

@@ -1,5 +1,6 @@
 #include "list_input.h"
 
+#include "list_notify.h"
 #include "wait.h"
 #include "workers.h"
 
@@ -137,12 +138,17 @@ void ListTest::SetUp()
         return;
     WaitForWorkers(); // the start-up load found no files
     SetForegroundWindow(dlg_);
+    ResetSortDirection(); // the direction lives as long as the process
+    if (!start_rows_.empty())
+        Fill(start_rows_);
 }
 
 void ListTest::Fill(const std::vector<test::Row>& rows)
 {
     rows_ = rows;
+    SendMessageW(Main(), WM_SETREDRAW, FALSE, 0); // setting up, not under test
     for (const test::Row& row : rows_)
         AppendRow(Main(), row);
+    SendMessageW(Main(), WM_SETREDRAW, TRUE, 0);
     SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
 }

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // The rectangle of a cell (LVIR_LABEL), list client coordinates.
@@ -39,8 +40,10 @@ RECT RectInList(HWND list, HWND window);
 // and waits for every worker they started.
 void TypeAndSettle(HWND box, const std::wstring& keys);
 
+// Each test starts with the sort direction reset and the start rows in the main list.
 class ListTest : public MainDialogTest {
 protected:
+    explicit ListTest(std::vector<test::Row> start_rows = {}) : start_rows_(std::move(start_rows)) {}
     void SetUp() override;
 
     // Puts the rows into the main list (rows_ holds them).
@@ -51,4 +54,7 @@ protected:
     HWND Filter() const { return Item(IDC_FILTER_LIST); }
 
     std::vector<test::Row> rows_;
+
+private:
+    std::vector<test::Row> start_rows_;
 };

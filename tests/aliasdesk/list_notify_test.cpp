@@ -5,6 +5,7 @@
 #include "cell_edit.h"
 #include "dialog_fixture.h"
 #include "list_input.h"
+#include "replaced_proc.h"
 #include "report_table.h"
 #include "wait.h"
 #include "workers.h"
@@ -46,18 +47,11 @@ struct DrawnRow {
 // the list receives them.
 class CustomDrawRecorder {
 public:
-    explicit CustomDrawRecorder(HWND dlg) : dlg_(dlg)
+    explicit CustomDrawRecorder(HWND dlg) : replaced_(dlg, &Proc)
     {
         drawn.clear();
-        kept = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+        kept = replaced_.kept();
     }
-    ~CustomDrawRecorder()
-    {
-        if (IsWindow(dlg_))
-            SetWindowLongPtrW(dlg_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept));
-    }
-    CustomDrawRecorder(const CustomDrawRecorder&) = delete;
-    CustomDrawRecorder& operator=(const CustomDrawRecorder&) = delete;
 
     static inline std::vector<DrawnRow> drawn;
 
@@ -77,23 +71,19 @@ private:
         return answer;
     }
     static inline WNDPROC kept;
-    HWND dlg_;
+    ReplacedProc replaced_;
 };
 
 class ListNotifyTest : public ListTest {
 protected:
-    void SetUp() override
+    ListNotifyTest()
+        : ListTest({{L"beta", L"", L"c:\\b\\beta.exe"},
+                    {L"Alpha", L"-a", L"d:\\alpha.exe"},
+                    {L"alp", L"", L"C:\\A\\alp.exe"},
+                    {L"_x", L"", L"c:\\_\\x.exe"},
+                    {L"\u00C4rger", L"", L"e:\\arger.exe"},
+                    {L"Zeta", L"-z", L"c:\\zeta.exe"}})
     {
-        ListTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        ResetSortDirection(); // the direction lives as long as the process: each test starts afresh
-        Fill({{L"beta", L"", L"c:\\b\\beta.exe"},
-              {L"Alpha", L"-a", L"d:\\alpha.exe"},
-              {L"alp", L"", L"C:\\A\\alp.exe"},
-              {L"_x", L"", L"c:\\_\\x.exe"},
-              {L"\u00C4rger", L"", L"e:\\arger.exe"},
-              {L"Zeta", L"-z", L"c:\\zeta.exe"}});
     }
 
     // What the dialog's handler answers MainDlgProc (which the dialog
@@ -286,14 +276,13 @@ TEST_F(SortWhileAddingTest, AFilterPassSortedMidwayEndsInTheMainListsOrder)
 
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
     BetweenWorkerSteps steps(dlg_);
-    steps.When([&] { return SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0) >= 20; }, [&] {
+    steps.When([&] { return Count(Filter()) >= 20; }, [&] {
         NMLISTVIEW click{};
         click.hdr.code = LVN_COLUMNCLICK;
         Notify(IDC_FILTER_LIST, &click.hdr); // the pass is held between two steps
     });
     ASSERT_TRUE(steps.PumpUntilActed());
-    WaitForWorkers();
-    PumpPending();
+    Settle();
 
     const std::vector<test::Row> main_rows = Rows(Main());
     EXPECT_TRUE(std::is_sorted(main_rows.begin(), main_rows.end(),
@@ -318,7 +307,7 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
     Click(IDC_ADD);
     std::wstring edited;
     BetweenWorkerSteps steps(dlg_);
-    steps.When([&] { return SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0) >= 10; }, [&] {
+    steps.When([&] { return Count(Main()) >= 10; }, [&] {
         Notify(IDC_MAIN_LIST, &click.hdr);
         const std::vector<test::Row> listed_so_far = Rows(Main());
         EXPECT_TRUE(std::is_sorted(listed_so_far.begin(), listed_so_far.end(),
@@ -338,8 +327,7 @@ TEST_F(SortWhileAddingTest, SortsAndEditsDuringAScanLoseNoRow)
     ASSERT_TRUE(steps.PumpUntilActed());
 
     ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(Item(IDC_ADD)) != FALSE; }));
-    WaitForWorkers();
-    PumpPending();
+    Settle();
     const std::vector<test::Row> rows = Rows(Main());
     std::vector<std::wstring> listed = Column(rows, &test::Row::alias);
     std::sort(listed.begin(), listed.end());

@@ -3,9 +3,10 @@
 #include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "debug_capture.h"
-#include "dialog_fixture.h"
+#include "list_input.h"
 #include "main_dialog.h"
 #include "main_table.h"
+#include "replaced_proc.h"
 #include "report_table.h"
 #include "wait.h"
 #include "wide_text.h"
@@ -69,18 +70,11 @@ int ColumnWidth(HWND list, int column)
 // Counts the rows inserted into a list, whoever inserts them.
 class InsertCounter {
 public:
-    explicit InsertCounter(HWND list) : list_(list)
+    explicit InsertCounter(HWND list) : replaced_(list, &Proc)
     {
         inserted = 0;
-        kept = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+        kept = replaced_.kept();
     }
-    ~InsertCounter()
-    {
-        if (IsWindow(list_))
-            SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kept));
-    }
-    InsertCounter(const InsertCounter&) = delete;
-    InsertCounter& operator=(const InsertCounter&) = delete;
 
     static inline int inserted;
 
@@ -92,7 +86,7 @@ private:
         return CallWindowProcW(kept, list, message, wParam, lParam);
     }
     static inline WNDPROC kept;
-    HWND list_;
+    ReplacedProc replaced_;
 };
 
 std::vector<std::wstring> LeaveLines(const DebugCapture& capture)
@@ -110,27 +104,9 @@ std::wstring LeaveLine(int ticket)
     return L"leave thread, n_thread_id = " + std::to_wstring(ticket) + L"\n";
 }
 
-class LiveFilterTest : public MainDialogTest {
+class LiveFilterTest : public ListTest {
 protected:
-    void SetUp() override
-    {
-        MainDialogTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        WaitForWorkers(); // whatever the dialog started at start-up has settled
-        Fill(MakeTable(300));
-    }
-
-    void Fill(const std::vector<test::Row>& rows)
-    {
-        rows_ = rows;
-        HWND main_list = Item(IDC_MAIN_LIST);
-        SendMessageW(main_list, WM_SETREDRAW, FALSE, 0); // setting up, not under test
-        for (const test::Row& row : rows_)
-            AppendRow(main_list, row);
-        SendMessageW(main_list, WM_SETREDRAW, TRUE, 0);
-        SetDlgItemInt(dlg_, IDC_COUNT, static_cast<UINT>(rows_.size()), FALSE);
-    }
+    LiveFilterTest() : ListTest(MakeTable(300)) {}
 
     // Sends the characters as the message loop would deliver them, without
     // dispatching in between.
@@ -149,12 +125,6 @@ protected:
         }
     }
 
-    void Settle()
-    {
-        WaitForWorkers();
-        PumpPending();
-    }
-
     // Selects the whole box text and removes it with Backspace.
     void EraseBox()
     {
@@ -164,8 +134,6 @@ protected:
     }
 
     bool FilterListShown() const { return (GetWindowLongPtrW(Item(IDC_FILTER_LIST), GWL_STYLE) & WS_VISIBLE) != 0; }
-
-    std::vector<test::Row> rows_;
 };
 
 TEST_F(LiveFilterTest, LettersListTheAliasesThatBeginWithThem)
@@ -499,8 +467,7 @@ TEST_F(MainDialogTest, ClearAfterFilteringRemovesExactlyTheShownRows)
     SetDlgItemInt(dlg_, IDC_COUNT, 10, FALSE);
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'n', 1);
     SendMessageW(Item(IDC_FILTER), WM_CHAR, L'o', 1);
-    WaitForWorkers();
-    PumpPending();
+    Settle();
     ASSERT_EQ(3u, Rows(Item(IDC_FILTER_LIST)).size());
 
     Click(IDC_CLEAR);

@@ -7,7 +7,6 @@
 #include "folder_scan.h"
 #include "handles.h"
 #include "list_input.h"
-#include "list_notify.h"
 #include "main_table.h"
 #include "platform.h"
 #include "profile_codec.h"
@@ -24,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -48,22 +48,17 @@ const Action kActions[] = {Action::Sort,      Action::Edit,  Action::Remove,
 
 const char* NameOf(Action action)
 {
-    const char* names[] = {"sort", "edit", "Remove", "Delete key", "Clear", "Reload"};
+    const char* names[] = {"Sort", "Edit", "Remove", "DeleteKey", "Clear", "Reload"};
     return names[static_cast<int>(action)];
 }
 
-class TableIntegrityTest : public MainDialogTest {
+class TableIntegrityTest : public ListTest {
 protected:
     void SetUp() override
     {
-        MainDialogTest::SetUp();
+        ListTest::SetUp();
         steps_ = std::make_unique<BetweenWorkerSteps>(dlg_);
-        ResetSortDirection(); // the direction lives as long as the process
     }
-
-    HWND Main() const { return Item(IDC_MAIN_LIST); }
-    HWND Filter() const { return Item(IDC_FILTER_LIST); }
-    int Count(HWND list) const { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
     // Rows whose aliases sort on both sides of "m", so that a sort moves rows
     // appended at the end into the middle.
@@ -101,21 +96,12 @@ protected:
     // Edits a cell the way the list does it, without input that would have to be pumped.
     void EditCell(HWND list, int row, int column, const wchar_t* text)
     {
-        const RECT cell = CellRectOf(list, row, column);
+        const RECT cell = CellRect(list, row, column);
         SetLastListClick({static_cast<DWORD>(cell.left + 4), static_cast<DWORD>(cell.top + 2)});
         HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, row, 0));
         ASSERT_NE(nullptr, edit);
         SetWindowTextW(edit, text);
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
-    }
-
-    static RECT CellRectOf(HWND list, int row, int column)
-    {
-        RECT cell{};
-        cell.top = column;
-        cell.left = LVIR_LABEL;
-        SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
-        return cell;
     }
 
     // The action on whichever list is shown, as the user would take it.
@@ -185,24 +171,6 @@ protected:
     std::unique_ptr<BetweenWorkerSteps> steps_;
 };
 
-// A save held between two chunks of its snapshot writes the table as it
-// stands, and is done with it: nothing is left unsaved.
-TEST_F(TableIntegrityTest, ASaveHeldMidSnapshotWritesTheTableAsItStands)
-{
-    for (Action action : kActions) {
-        SCOPED_TRACE(NameOf(action));
-        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-        Append(L"row", 10000); // three chunks of the snapshot
-        MarkModified();
-        AfterSteps(2, [&] { Act(action); });
-        Click(IDC_APPLY);
-        Settle();
-        const std::vector<test::Row> table = Rows(Main());
-        EXPECT_EQ(Lowered(table), StoredRows());
-        EXPECT_EQ(0, bModified.load());
-    }
-}
-
 // Rows a scan appends between two chunks of the snapshot are saved with the
 // rest: OK during a scan saves the table as it stands.
 TEST_F(TableIntegrityTest, ASaveTakesTheRowsAScanAppendsMeanwhile)
@@ -216,100 +184,140 @@ TEST_F(TableIntegrityTest, ASaveTakesTheRowsAScanAppendsMeanwhile)
     EXPECT_EQ(Lowered(Rows(Main())), StoredRows());
 }
 
-// Reload held between two slices of its emptying, while a scan appends: the
-// rows Reload found all go, whatever moved them, and the scan's rows stay.
-TEST_F(TableIntegrityTest, AReloadHeldMidEmptyingTakesExactlyTheRowsItFound)
+enum class Operation { Save, Reload, FilterPass, Scan };
+const Operation kOperations[] = {Operation::Save, Operation::Reload, Operation::FilterPass, Operation::Scan};
+
+const char* NameOf(Operation operation)
 {
-    Append(L"stored", 3);
-    Save();
-    const std::vector<test::Row> stored = StoredRows();
-    for (Action action : kActions) {
-        SCOPED_TRACE(NameOf(action));
-        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-        Append(L"old", 20000);
-        std::vector<test::Row> expected;
-        AfterSteps(1, [&] {
-            AddAliasRow(L"m-scan0", L"c:\\m-scan0.exe", nullptr); // as a scan still running would
-            AddAliasRow(L"m-scan1", L"c:\\m-scan1.exe", nullptr);
-            Act(action);
-            for (const test::Row& row : Rows(Main())) {
-                if (row.alias.starts_with(L"m-scan"))
-                    expected.push_back(row);
-            }
-        });
-        Click(IDC_RELOAD);
-        Settle();
-        expected.insert(expected.end(), stored.begin(), stored.end());
-        EXPECT_EQ(expected, Rows(Main()));
-    }
+    const char* names[] = {"Save", "Reload", "FilterPass", "Scan"};
+    return names[static_cast<int>(operation)];
 }
 
-// A filter pass held between two slices ends with exactly the matching main
-// rows, in the main list's order, each carrying its main row's identity.
-TEST_F(TableIntegrityTest, AFilterPassHeldMidwayListsTheTableAsItStands)
-{
-    for (Action action : kActions) {
-        SCOPED_TRACE(NameOf(action));
-        SetDlgItemTextW(dlg_, IDC_FILTER, L"");
-        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-        Append(L"row", 20000);
-        SetDlgItemTextW(dlg_, IDC_FILTER, L"*");
-        AfterSteps(2, [&] { Act(action); }); // the filter list emptied, the first slice listed
-        SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
-        Settle();
-        if (action == Action::Reload) {
-            SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1); // Reload emptied the box; the next character filters
-            Settle();
-        }
-        const std::vector<test::Row> main_rows = Rows(Main());
-        ASSERT_EQ(main_rows, Rows(Filter()));
-        for (int row = 0; row < Count(Filter()); row += 997)
-            EXPECT_EQ(IdOfRow(Main(), row), IdOfRow(Filter(), row)) << row;
-    }
-}
+// A worker held between two of its steps while the user's action lands.
+class HeldWorkerTest : public TableIntegrityTest,
+                       public ::testing::WithParamInterface<std::tuple<Operation, Action>> { };
 
-// A scan held between two batches: the rows the action left stay as they
-// are, and every program not listed yet is listed once after them.
-TEST_F(TableIntegrityTest, AScanHeldBetweenBatchesListsEveryProgramOnce)
+TEST_P(HeldWorkerTest, LeavesTheTableAsItStands)
 {
+    const Operation operation = std::get<0>(GetParam());
+    const Action action = std::get<1>(GetParam());
     const std::wstring folder = dir_.path() + L"\\progs";
-    ASSERT_TRUE(MakeDirs(folder));
     std::vector<std::wstring> programs;
-    for (int i = 0; i < 300; ++i) {
-        programs.push_back(test::Lowered(folder + L"\\p" + std::to_wstring(i) + L".exe"));
-        ASSERT_TRUE(WriteFileBytes(programs.back(), "MZ"));
-    }
-    for (Action action : kActions) {
-        SCOPED_TRACE(NameOf(action));
-        SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
-        szScanFolder[0] = L'\0';
-        Append(L"base", 4);
-        std::vector<test::Row> before, expected;
-        AfterSteps(1, [&] { // the first batch
-            before = Rows(Main());
-            Act(action);
-            if (action != Action::Reload)
-                expected = Rows(Main());
-        });
-        SetDlgItemTextW(dlg_, IDC_PATH, folder.c_str());
-        Click(IDC_ADD);
-        Settle();
-        const size_t kept = expected.size();
-        for (const std::wstring& path : programs) {
-            const bool listed =
-                std::any_of(before.begin(), before.end(), [&](const test::Row& row) { return row.path == path; });
-            if (!listed)
-                expected.push_back({path.substr(folder.size() + 1, path.size() - folder.size() - 5), L"", path});
-        }
-        const std::vector<test::Row> rows = Rows(Main());
-        ASSERT_GE(rows.size(), kept);
-        if (action != Action::Reload) {
-            EXPECT_EQ(std::vector<test::Row>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(kept)),
-                      std::vector<test::Row>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept)));
-        }
-        EXPECT_EQ(Sorted(expected), Sorted(rows));
-    }
+    std::vector<test::Row> stored, before, expected;
+    struct Held {
+        std::function<void()> prepare;
+        int steps; // the action lands once the worker has run this many
+        std::function<void()> at_hold; // the action and what lands with it
+        std::function<void()> start; // the worker, which then runs to its end
+        std::function<void()> check;
+    };
+    const Held operations[] = {
+        // A save held between two chunks of its snapshot writes the table as
+        // it stands, and is done with it: nothing is left unsaved.
+        {[&] {
+             Append(L"row", 10000); // three chunks of the snapshot
+             MarkModified();
+         },
+         2, [&] { Act(action); }, [&] { Click(IDC_APPLY); },
+         [&] {
+             EXPECT_EQ(Lowered(Rows(Main())), StoredRows());
+             EXPECT_EQ(0, bModified.load());
+         }},
+        // Reload held between two slices of its emptying, while a scan
+        // appends: the rows Reload found all go, whatever moved them, and the
+        // scan's rows stay.
+        {[&] {
+             Append(L"stored", 3);
+             Save();
+             stored = StoredRows();
+             SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
+             Append(L"old", 20000);
+         },
+         1,
+         [&] {
+             AddAliasRow(L"m-scan0", L"c:\\m-scan0.exe", nullptr); // as a scan still running would
+             AddAliasRow(L"m-scan1", L"c:\\m-scan1.exe", nullptr);
+             Act(action);
+             for (const test::Row& row : Rows(Main())) {
+                 if (row.alias.starts_with(L"m-scan"))
+                     expected.push_back(row);
+             }
+         },
+         [&] { Click(IDC_RELOAD); },
+         [&] {
+             expected.insert(expected.end(), stored.begin(), stored.end());
+             EXPECT_EQ(expected, Rows(Main()));
+         }},
+        // A filter pass held between two slices (the filter list emptied, the
+        // first slice listed) ends with exactly the matching main rows, in the
+        // main list's order, each carrying its main row's identity.
+        {[&] {
+             Append(L"row", 20000);
+             SetDlgItemTextW(dlg_, IDC_FILTER, L"*");
+         },
+         2, [&] { Act(action); }, [&] { SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1); },
+         [&] {
+             if (action == Action::Reload) {
+                 SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1); // Reload emptied the box; the next character filters
+                 Settle();
+             }
+             ASSERT_EQ(Rows(Main()), Rows(Filter()));
+             for (int row = 0; row < Count(Filter()); row += 997)
+                 EXPECT_EQ(IdOfRow(Main(), row), IdOfRow(Filter(), row)) << row;
+         }},
+        // A scan held after its first batch: the rows the action left stay as
+        // they are, and every program not listed yet is listed once after them.
+        {[&] {
+             ASSERT_TRUE(MakeDirs(folder));
+             for (int i = 0; i < 300; ++i) {
+                 programs.push_back(test::Lowered(folder + L"\\p" + std::to_wstring(i) + L".exe"));
+                 ASSERT_TRUE(WriteFileBytes(programs.back(), "MZ"));
+             }
+             szScanFolder[0] = L'\0';
+             Append(L"base", 4);
+             SetDlgItemTextW(dlg_, IDC_PATH, folder.c_str());
+         },
+         1,
+         [&] {
+             before = Rows(Main());
+             Act(action);
+             if (action != Action::Reload)
+                 expected = Rows(Main());
+         },
+         [&] { Click(IDC_ADD); },
+         [&] {
+             const std::vector<test::Row> rows = Rows(Main());
+             ASSERT_GE(rows.size(), expected.size());
+             if (action != Action::Reload) {
+                 EXPECT_EQ(
+                     expected,
+                     std::vector<test::Row>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(expected.size())));
+             }
+             for (const std::wstring& path : programs) {
+                 const bool listed =
+                     std::any_of(before.begin(), before.end(), [&](const test::Row& row) { return row.path == path; });
+                 if (!listed)
+                     expected.push_back({path.substr(folder.size() + 1, path.size() - folder.size() - 5), L"", path});
+             }
+             EXPECT_EQ(Sorted(expected), Sorted(rows));
+         }},
+    };
+    const Held& held = operations[static_cast<int>(operation)];
+    held.prepare();
+    if (HasFatalFailure())
+        return;
+    AfterSteps(held.steps, held.at_hold);
+    held.start();
+    Settle();
+    held.check();
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryAction, HeldWorkerTest,
+                         ::testing::Combine(::testing::ValuesIn(kOperations), ::testing::ValuesIn(kActions)),
+                         [](const ::testing::TestParamInfo<HeldWorkerTest::ParamType>& param) {
+                             return std::string(NameOf(std::get<0>(param.param))) + "_" +
+                                 NameOf(std::get<1>(param.param));
+                         });
 
 // Duplicate aliases are a normal state: a filter row stands for exactly the
 // main row it was copied from, never for the first one with its alias.
@@ -338,7 +346,7 @@ TEST_F(TableIntegrityTest, TheFilteredViewActsOnTheMainRowEachRowWasCopiedFrom)
         SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
         for (const test::Row& row : rows)
             AppendRow(Main(), row);
-        TypeAndSettle(Item(IDC_FILTER), L"c:\\b");
+        TypeFilter(L"c:\\b");
         ASSERT_EQ(std::vector<test::Row>{rows[2]}, Rows(Filter()));
         if (c.action == Action::Edit)
             EditCell(Filter(), 0, 1, L"/x");

@@ -30,13 +30,6 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
 
 } // namespace
 
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[2048] = {};
-    GetWindowTextW(window, text, 2048);
-    return text;
-}
-
 RemoteProgram::RemoteProgram(const std::wstring& exe, const std::wstring& current_dir, const wchar_t* environment)
 {
     STARTUPINFOW startup{};

@@ -4,6 +4,8 @@
 // memory allocated inside the target).
 #pragma once
 
+#include "window_watch.h"
+
 #include <windows.h>
 
 #include <string>
@@ -48,5 +50,3 @@ private:
     bool started_here_ = false;
     void* scratch_ = nullptr; // one block in the target for every request
 };
-
-std::wstring WindowText(HWND window);

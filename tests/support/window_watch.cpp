@@ -10,13 +10,6 @@ struct Search {
     HWND found;
 };
 
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[4096] = {};
-    GetWindowTextW(window, text, 4096);
-    return text;
-}
-
 BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
 {
     auto* search = reinterpret_cast<Search*>(param);
@@ -28,7 +21,7 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
     GetClassNameW(window, cls, 64);
     if (std::wstring(cls) != L"#32770")
         return TRUE;
-    if (!search->title->empty() && TextOf(window) != *search->title)
+    if (!search->title->empty() && WindowText(window) != *search->title)
         return TRUE;
     search->found = window;
     return FALSE;
@@ -41,7 +34,7 @@ std::wstring MessageText(HWND box)
         wchar_t cls[32] = {};
         GetClassNameW(child, cls, 32);
         if (_wcsicmp(cls, L"Static") == 0 && (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
-            return TextOf(child);
+            return WindowText(child);
     }
     return L"";
 }
@@ -80,7 +73,7 @@ void WindowWatcher::Watch(std::wstring title, std::function<void(HWND)> answer, 
         return;
     Sleep(50); // let the window finish initialising before it is read and answered
     seen_.window = window;
-    seen_.title = TextOf(window);
+    seen_.title = WindowText(window);
     seen_.text = MessageText(window);
     seen_.owner = GetWindow(window, GW_OWNER);
     seen_.ex_style = GetWindowLongPtrW(window, GWL_EXSTYLE);
@@ -91,4 +84,11 @@ void WindowWatcher::Watch(std::wstring title, std::function<void(HWND)> answer, 
 std::function<void(HWND)> PressButton(int id)
 {
     return [id](HWND window) { PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[4096] = {};
+    GetWindowTextW(window, text, 4096);
+    return text;
 }

@@ -46,3 +46,6 @@ std::function<void(HWND)> PressButton(int id);
 // The first visible top-level window of this process with the dialog class,
 // the title (any when empty) and not the excluded one.
 HWND FindProcessDialog(const std::wstring& title, HWND excluded = nullptr);
+
+// The text of a window of any process, up to 4095 characters.
+std::wstring WindowText(HWND window);
