@@ -2,6 +2,7 @@
 
 #include "alias_store.h"
 #include "aliasdesk_ids.h"
+#include "cell_edit.h"
 #include "list_input.h"
 #include "platform.h"
 #include "shortcut_keys.h"
@@ -28,6 +29,7 @@ struct ShownItem {
 // What the last menu showed, and the command the test answers it with.
 std::vector<ShownItem> shown;
 int answer;
+std::function<void()> meanwhile; // what runs while the menu is open
 
 int RecordingPicker(HMENU menu, HWND, POINT)
 {
@@ -43,6 +45,8 @@ int RecordingPicker(HMENU menu, HWND, POINT)
         const bool separator = (info.fType & MFT_SEPARATOR) != 0;
         shown.push_back({info.wID, text, !separator && !(info.fState & MFS_DISABLED)});
     }
+    if (meanwhile)
+        std::exchange(meanwhile, nullptr)();
     return answer;
 }
 
@@ -73,6 +77,7 @@ protected:
         SetContextMenuPicker(&RecordingPicker);
         shown.clear();
         answer = 0;
+        meanwhile = nullptr;
         if (OpenClipboard(nullptr)) { // nothing an earlier test copied counts
             EmptyClipboard();
             CloseClipboard();
@@ -287,6 +292,20 @@ TEST_F(ContextMenuTest, CopyPutsOneLinePerSelectedMainRowOnTheClipboard)
     Select(Filter(), 1);
     RightClickCell(Filter(), 1, 0, kMenuCopyAlias);
     EXPECT_EQ(L"notepad\r\nnova", ClipboardText(nullptr));
+}
+
+// The menu lets messages run, and a worker may move rows meanwhile (a
+// Reload empties the table from the top): the items act on the rows the
+// menu opened on, or on none.
+TEST_F(ContextMenuTest, ItemsActOnTheRowsTheMenuOpenedOnThoughRowsMovedMeanwhile)
+{
+    meanwhile = [this] { ListView_DeleteItem(Main(), 0); };
+    RightClickCell(Main(), 1, 0, kMenuCopyAlias);
+    EXPECT_EQ(L"nova", ClipboardText(nullptr));
+
+    meanwhile = [this] { ListView_DeleteItem(Main(), 0); }; // nova itself
+    RightClickCell(Main(), 0, 2, kMenuEdit);
+    EXPECT_FALSE(IsCellEditing()) << "calc moved under the point";
 }
 
 TEST_F(ContextMenuTest, RemoveInTheFilteredViewTakesTheMainRowTheFilterRowCameFrom)
