@@ -127,7 +127,9 @@ TEST_F(MissingTargetsTest, ReloadMarksTheGoneRowsGreyAndTheMarksFollowTheirRows)
     TypeFilter(L"*gone");
     EXPECT_EQ((std::vector<std::wstring>{L"alsogone", L"gone"}), SelectMissing(Filter()));
     TypeFilter(L"\b\b\b\b\bhere");
+    ASSERT_EQ(1, SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0));
     SelectMissing(Filter());
+    EXPECT_FALSE(missing_enabled);
     EXPECT_FALSE(missing_enabled);
 }
 
