@@ -161,6 +161,8 @@ unsigned __stdcall CheckWorker(void* param)
 
 void StartCheck(std::unique_ptr<CheckJob> job)
 {
+    if (WorkerStopRequested())
+        return; // a load ending while the dialog closes
     ++running_checks;
     if (StartWorker(CheckWorker, job.get())) {
         job.release(); // the worker owns it now
