@@ -74,13 +74,35 @@ void HideProgress(HWND dlg, int position)
     ShowWindow(GetDlgItem(dlg, IDC_PROGRESS), SW_HIDE);
 }
 
-bool CanOpenForReading(const wchar_t* path)
+enum class Readable { Yes, Missing, No };
+
+// Only a missing file means nothing was saved yet. One that is there but
+// cannot be read (held open elsewhere, no access) must be reported: the table
+// would show empty, and the next save would replace every alias in it.
+Readable CanOpenForReading(const wchar_t* path)
 {
-    FILE* file = _wfopen(path, L"r");
-    if (!file)
-        return false;
-    fclose(file);
-    return true;
+    if (FILE* file = _wfopen(path, L"r")) {
+        fclose(file);
+        return Readable::Yes;
+    }
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+        return Readable::No;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Readable::Missing : Readable::No;
+}
+
+// Both files: Missing when either is (nothing saved yet), else No with the
+// failure to report when either cannot be read.
+Readable ReadableStore(WPARAM* failure)
+{
+    const Readable history = CanOpenForReading(kHistoryFile);
+    const Readable config = CanOpenForReading(szConfigPath);
+    if (history == Readable::Missing || config == Readable::Missing)
+        return Readable::Missing;
+    if (history == Readable::Yes && config == Readable::Yes)
+        return Readable::Yes;
+    *failure = history == Readable::No ? kHistoryUnreadable : kConfigUnreadable;
+    return Readable::No;
 }
 
 // Appends the rows from snapshot.rows.size() up to end, read with one buffer.
@@ -269,10 +291,16 @@ unsigned __stdcall LoadWorker(void* param)
     // had the list been emptied at once.
     EmptyRowsUpTo(empty_up_to.exchange(0));
     RecoverInterruptedSave(szConfigPath);
-    if (!CanOpenForReading(kHistoryFile) || !CanOpenForReading(szConfigPath)) {
+    WPARAM failure = 0;
+    const Readable store = ReadableStore(&failure);
+    if (store != Readable::Yes) {
+        if (store == Readable::No) {
+            SetStatus(dlg, L"Load failed!");
+            PostMessageW(dlg, WM_STORE_FAILED, failure, 0);
+        }
         store_busy = false;
         EndOnDialogThread(dlg, Activity::Load);
-        return 0; // nothing saved yet: the dialog stays as it is
+        return 0; // when missing, nothing saved yet: the dialog stays as it is
     }
     SetStatus(dlg, L"Loading...");
     int units = 0;
@@ -393,6 +421,10 @@ void ReportStoreFailure(HWND dlg, WPARAM failure, LPARAM error)
 {
     if (failure == kHistoryUnreadable) {
         MessageBoxW(nullptr, L"Could not open history.dat file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+        return;
+    }
+    if (failure == kConfigUnreadable) {
+        MessageBoxW(nullptr, L"Could not open config.ini file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
         return;
     }
     wchar_t reason[512] = {};

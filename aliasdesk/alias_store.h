@@ -16,7 +16,7 @@ struct SaveArgs {
 // Posted to the main dialog when the store could not do its work; the dialog
 // tells the user (a worker must not sit in a message box while the dialog closes).
 constexpr UINT WM_STORE_FAILED = WM_APP + 2;
-enum StoreFailure { kHistoryUnreadable = 1, kSaveFailed = 2 };
+enum StoreFailure { kHistoryUnreadable = 1, kSaveFailed = 2, kConfigUnreadable = 3 };
 
 unsigned __stdcall LoadWorker(void* dialog);
 unsigned __stdcall SaveWorker(void* args); // takes ownership of args (allocated with new)

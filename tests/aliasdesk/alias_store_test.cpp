@@ -431,6 +431,29 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     EXPECT_FALSE(PathExists(SavingPath(History())));
 }
 
+// A file held open elsewhere is not a file never saved: the loader says so
+// rather than show an empty table that a save would write over the aliases.
+TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereIsReportedAtReload)
+{
+    WriteStore({L"kept"}, "[kept]\r\npath=c:\\kept.exe\r\nparameter=\r\n");
+    for (const auto& [file, text] : {std::pair{History(), L"Could not open history.dat file."},
+                                     std::pair{Config(), L"Could not open config.ini file."}}) {
+        WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+        HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        Click(IDC_RELOAD);
+        Settle(); // the loader ends, and its posted report shows the box
+        CloseHandle(held);
+        ASSERT_TRUE(box.Seen());
+        EXPECT_EQ(text, box.seen().text);
+        EXPECT_EQ(L"Load failed!", Text(IDC_STATUS));
+        EXPECT_TRUE(MainRows().empty());
+    }
+    Click(IDC_RELOAD); // once it can be read, the table comes back
+    Settle();
+    EXPECT_EQ((std::vector<test::Row>{{L"kept", L"", L"c:\\kept.exe"}}), MainRows());
+}
+
 TEST_F(AliasStoreTest, AnUnreadableHistoryIsReported)
 {
     WindowWatcher box(L"Velkor Error", PressButton(IDOK));
