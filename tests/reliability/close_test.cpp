@@ -109,6 +109,9 @@ protected:
             EXPECT_TRUE(desk.WaitIdle()) << "the scan before the save";
             desk.MarkStatus();
             EXPECT_TRUE(desk.Click(IDC_APPLY));
+            // The close comes during the save, not before the dialog took
+            // Apply: an OK seen enabled then would land on the running save.
+            EXPECT_TRUE(desk.WaitPostedHandled());
             break;
         case Task::Scan:
             desk.TypePath(folder_);
