@@ -2,9 +2,11 @@
 
 #include "alias_store.h"
 #include "aliasdesk_ids.h"
+#include "ascii_text.h"
 #include "cell_edit.h"
 #include "list_input.h"
 #include "platform.h"
+#include "probe_run.h"
 #include "shortcut_keys.h"
 #include "temp_dir.h"
 #include "wait.h"
@@ -208,22 +210,6 @@ TEST_F(ShortcutKeysTest, CtrlFAnywhereFocusesTheFilterBoxWithItsTextSelected)
 constexpr bool X = true;
 constexpr bool o = false;
 
-TEST_F(ContextMenuTest, ShowsItsItemsInOrder)
-{
-    RightClickCell(Main(), 0, 0);
-    const std::vector<ShownItem> expected = {
-        {kMenuRun, L"&Run", true},
-        {kMenuOpenFolder, L"Open containing &folder", true},
-        {kMenuCopyPath, L"Copy &path", true},
-        {kMenuCopyAlias, L"Copy &alias", true},
-        {kMenuEdit, L"&Edit", true},
-        {kMenuRemove, L"Re&move", true},
-        {0, L"", false},
-        {kMenuSelectMissing, L"Select &missing", false},
-    };
-    EXPECT_EQ(expected, shown);
-}
-
 // A save shows every item disabled, and the answer of a disabled item does nothing.
 TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
 {
@@ -335,43 +321,17 @@ TEST_F(ContextMenuTest, EditOpensTheCellUnderTheMouse)
     EXPECT_EQ(L"nova", Cell(Main(), 1, 0));
 }
 
-// The probe's report: UTF-16 lines of key=value.
-std::wstring ReportText(const std::wstring& path)
-{
-    std::string bytes;
-    ReadFileBytes(path, &bytes);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-}
-
-// Waits for the probe named in the report to end, so its folder can go.
-void WaitForProbeEnd(const std::wstring& report)
-{
-    const size_t at = report.find(L"pid=");
-    if (at == std::wstring::npos)
-        return;
-    const DWORD pid = static_cast<DWORD>(std::stoul(report.substr(at + 4)));
-    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
-        WaitForSingleObject(process, kHangGuardMs);
-        CloseHandle(process);
-    }
-}
-
 TEST_F(ContextMenuTest, RunStartsThePathWithItsParameterShownNormally)
 {
     const std::wstring probe = dir_.path() + L"\\launch_probe.exe";
     ASSERT_TRUE(CopyFileW((ProgramDir() + L"\\launch_probe.exe").c_str(), probe.c_str(), FALSE));
-    const std::wstring report = dir_.path() + L"\\report.txt";
-    SetEnvironmentVariableW(L"VELKOR_PROBE_REPORT", report.c_str());
     ListView_DeleteAllItems(Main());
     Fill({{L"probe", L"-x 1", probe}});
-
+    ProbeRun run(dir_.path());
     RightClickCell(Main(), 0, 0, kMenuRun);
-    SetEnvironmentVariableW(L"VELKOR_PROBE_REPORT", nullptr);
-    ASSERT_TRUE(PollUntil([&] { return PathExists(report); }));
-    const std::wstring text = ReportText(report);
-    WaitForProbeEnd(text);
-    EXPECT_NE(std::wstring::npos, text.find(L"command=\"" + probe + L"\" -x 1\n")) << text;
-    EXPECT_NE(std::wstring::npos, text.find(L"show=1\n")) << text;
+    ASSERT_TRUE(run.Read());
+    EXPECT_EQ(L"\"" + probe + L"\" -x 1", run[L"command"]);
+    EXPECT_EQ(L"1", run[L"show"]);
 }
 
 // Acts on a window of this thread as soon as it shows, from inside the modal
@@ -427,21 +387,16 @@ TEST_F(ContextMenuTest, RunThatFailsShowsTheSystemsReason)
 {
     ListView_DeleteAllItems(Main());
     Fill({{L"gone", L"", dir_.path() + L"\\gone.exe"}});
-    wchar_t shown_text[512] = {};
-    {
-        OnOwnWindow close(L"#32770", L"Velkor Error", [&](HWND box) {
-            GetDlgItemTextW(box, 0xFFFF, shown_text, 512); // the message box's text
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        });
-        RightClickCell(Main(), 0, 0, kMenuRun);
-    }
+    WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+    RightClickCell(Main(), 0, 0, kMenuRun);
+    ASSERT_TRUE(box.Seen());
     wchar_t reason[512] = {};
     ASSERT_NE(0u,
               FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
                              0, reason, 512, nullptr));
     std::wstring expected = reason;
     expected.erase(expected.find_last_not_of(L" \r\n") + 1);
-    EXPECT_NE(std::wstring::npos, std::wstring(shown_text).find(expected)) << shown_text;
+    EXPECT_NE(std::wstring::npos, box.seen().text.find(expected)) << NarrowAscii(box.seen().text);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "handles.h"
 #include "platform.h"
+#include "probe_run.h"
 #include "resource_counts.h"
 #include "temp_dir.h"
 #include "wait.h"
@@ -14,7 +15,6 @@
 
 #include <atomic>
 #include <functional>
-#include <map>
 #include <string>
 #include <thread>
 
@@ -62,77 +62,6 @@ public:
 private:
     TempDir dir_;
     std::wstring folder_;
-};
-
-// One run of the probe: where it reports, and (when held) the event that
-// keeps it alive. The probe finds both in the environment it inherits.
-class ProbeRun {
-public:
-    explicit ProbeRun(const std::wstring& folder, bool hold = false) : report_(folder + L"\\report.txt")
-    {
-        DeleteFileW(report_.c_str());
-        SetEnvironmentVariableW(L"VELKOR_PROBE_REPORT", report_.c_str());
-        if (hold) {
-            static std::atomic<int> counter;
-            const std::wstring name =
-                L"velkor-probe-hold-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
-            event_.reset(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
-            SetEnvironmentVariableW(L"VELKOR_PROBE_HOLD", name.c_str());
-        }
-    }
-    ~ProbeRun()
-    {
-        Release();
-        if (process_)
-            WaitForSingleObject(process_.get(), kHangGuardMs);
-        SetEnvironmentVariableW(L"VELKOR_PROBE_REPORT", nullptr);
-        SetEnvironmentVariableW(L"VELKOR_PROBE_HOLD", nullptr);
-    }
-    ProbeRun(const ProbeRun&) = delete;
-    ProbeRun& operator=(const ProbeRun&) = delete;
-
-    bool Reported() const { return PathExists(report_); }
-
-    // Waits for the report and reads it; the probe's process is opened while
-    // it may still run, so that the test can ask whether it does.
-    bool Read()
-    {
-        if (!PumpUntil([&] { return Reported(); }))
-            return false;
-        std::string bytes;
-        if (!ReadFileBytes(report_, &bytes))
-            return false;
-        std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
-        memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
-        for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-            const std::wstring line = text.substr(start, end - start);
-            const size_t equals = line.find(L'=');
-            values_[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-        const DWORD pid = static_cast<DWORD>(std::stoul(values_[L"pid"]));
-        process_.reset(OpenProcess(SYNCHRONIZE, FALSE, pid));
-        return true;
-    }
-
-    std::wstring operator[](const wchar_t* key) const
-    {
-        const auto found = values_.find(key);
-        return found == values_.end() ? L"<missing>" : found->second;
-    }
-    int Number(const wchar_t* key) const { return std::stoi((*this)[key]); }
-
-    bool StillRuns() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-    void Release()
-    {
-        if (event_)
-            SetEvent(event_.get());
-    }
-
-private:
-    std::wstring report_;
-    UniqueHandle event_;
-    UniqueHandle process_;
-    std::map<std::wstring, std::wstring> values_;
 };
 
 class LaunchProgramTest : public testing::Test {
