@@ -9,12 +9,14 @@
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
+#include "row_removal.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -116,6 +118,29 @@ std::vector<int> MainRows(const MenuTarget& target)
             rows.push_back(row);
     }
     return rows;
+}
+
+// Where the rows the menu opened on stand now in its list, top down, with
+// the identities they carry; rows gone meanwhile are not among them.
+void ListRowsNow(const MenuTarget& target, std::vector<int>* rows, std::vector<RowId>* ids)
+{
+    const std::unordered_set<RowId> wanted(target.ids.begin(), target.ids.end());
+    const int count = static_cast<int>(SendMessageW(target.list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count && ids->size() < wanted.size(); ++row) {
+        const RowId id = IdOfRow(target.list, row);
+        if (wanted.count(id) != 0) {
+            rows->push_back(row);
+            ids->push_back(id);
+        }
+    }
+}
+
+void Remove(HWND dlg, const MenuTarget& target)
+{
+    std::vector<int> rows;
+    std::vector<RowId> ids;
+    ListRowsNow(target, &rows, &ids);
+    RemoveRows(dlg, target.list, rows, ids);
 }
 
 void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)
@@ -230,7 +255,7 @@ void RunCommand(HWND dlg, const MenuTarget& target, int command)
         SelectMissingRows(target.list);
         break;
     case kMenuRemove:
-        RemoveSelectItem(dlg);
+        Remove(dlg, target);
         break;
     default:
         break;

@@ -5,6 +5,7 @@
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
+#include "row_removal.h"
 #include "aliasdesk_ids.h"
 #include "wide_text.h"
 
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <new>
 #include <numeric>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -84,6 +86,19 @@ int CALLBACK ComparePlaces(LPARAM place1, LPARAM place2, LPARAM)
     return place1 < place2 ? -1 : (place1 > place2 ? 1 : 0);
 }
 
+using PlaceOfId = std::unordered_map<RowId, size_t>;
+
+// The items' data are identities, each with the place it goes to.
+int CALLBACK CompareIdPlaces(LPARAM id1, LPARAM id2, LPARAM places)
+{
+    const auto& place = *reinterpret_cast<const PlaceOfId*>(places);
+    const auto first = place.find(id1);
+    const auto second = place.find(id2);
+    if (first == place.end() || second == place.end())
+        return 0;
+    return ComparePlaces(static_cast<LPARAM>(first->second), static_cast<LPARAM>(second->second), 0);
+}
+
 void SetItemData(HWND list, int row, LPARAM data)
 {
     LVITEMW item{};
@@ -93,12 +108,23 @@ void SetItemData(HWND list, int row, LPARAM data)
     SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+// Rows that carry no identity of their own (not copied from the main
+// table) get their place as item data for the sort, then their data back.
+void SortByPlaceData(HWND list, const std::vector<int>& order, const std::vector<RowId>& ids)
+{
+    for (size_t place = 0; place < order.size(); ++place)
+        SetItemData(list, order[place], static_cast<LPARAM>(place));
+    SendMessageW(list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ComparePlaces));
+    for (size_t place = 0; place < order.size(); ++place)
+        SetItemData(list, static_cast<int>(place), ids[static_cast<size_t>(order[place])]);
+}
+
 // The rows are ordered with CompareRows before the list moves any of them:
 // a list in the middle of a sort may not be read (Wine hands its compare
 // callback indices of rows other than those compared), and rows that compare
 // equal keep their order, so that two lists that hold rows in one order
-// still do afterwards. Each row then gets its new place as its item data,
-// the list sorts by that, and each row gets its identity back.
+// still do afterwards. The list then sorts by each identity's place, so that
+// no row's identity changes on the way.
 void SortList(ReportTable* table)
 {
     if (!table || !table->window)
@@ -113,11 +139,14 @@ void SortList(ReportTable* table)
         std::vector<RowId> ids(order.size());
         for (size_t row = 0; row < ids.size(); ++row)
             ids[row] = IdOfRow(table->window, static_cast<int>(row));
+        PlaceOfId places;
         for (size_t place = 0; place < order.size(); ++place)
-            SetItemData(table->window, order[place], static_cast<LPARAM>(place));
-        SendMessageW(table->window, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ComparePlaces));
-        for (size_t place = 0; place < order.size(); ++place)
-            SetItemData(table->window, static_cast<int>(place), ids[static_cast<size_t>(order[place])]);
+            places.emplace(ids[static_cast<size_t>(order[place])], place);
+        if (places.size() == ids.size() && places.count(0) == 0)
+            SendMessageW(table->window, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&places),
+                         reinterpret_cast<LPARAM>(&CompareIdPlaces));
+        else
+            SortByPlaceData(table->window, order, ids);
     } catch (const std::bad_alloc&) {
         // No memory for the order: the list stays as it is.
     }

@@ -46,7 +46,6 @@ void ResetSharedState(HWND dlg)
     bClosing = false;
     ResetStoreState();
     ResetMainTable();
-    ForgetMissingTargets();
 }
 
 BOOL OnInitDialog(HWND dlg)
@@ -95,14 +94,36 @@ BOOL OnDestroy()
 
 } // namespace
 
+// A save that runs is let finish first: when it failed, the user is told and
+// the dialog stays, to save again or to close without saving.
 void CloseMainDialog(HWND dlg)
 {
     if (bClosing)
         return;
     bClosing = true;
+    WaitForSave();
+    if (ReportSaveFailure(dlg)) {
+        bClosing = false;
+        return;
+    }
     StopWorkers();
     DestroyWindow(dlg);
 }
+
+namespace {
+
+// OK closes only when its save left the files holding the table as it stands:
+// nothing changed it since, and no edit box holds text the table has not.
+BOOL OnSavedForClose(HWND dlg, unsigned changes)
+{
+    if (TableChanges() == changes && !bModified && !IsCellEditing())
+        CloseMainDialog(dlg);
+    else
+        ShowNotClosed(dlg);
+    return TRUE;
+}
+
+} // namespace
 
 INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -130,8 +151,10 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrW(dlg, DWLP_MSGRESULT, RunDialogStep(wParam, lParam));
         return TRUE;
     case WM_STORE_FAILED:
-        ReportStoreFailure(dlg, wParam, lParam);
+        ReportStoreFailure(dlg);
         return TRUE;
+    case WM_SAVED_FOR_CLOSE:
+        return OnSavedForClose(dlg, static_cast<unsigned>(wParam));
     case WM_CLOSE:
         CloseMainDialog(dlg);
         return TRUE;

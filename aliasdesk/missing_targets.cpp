@@ -13,9 +13,6 @@
 
 namespace {
 
-// Marked identities; only the dialog thread reads or writes them.
-std::unordered_set<RowId> missing;
-
 std::atomic<unsigned> newest_full_check{0};
 std::atomic<int> running_checks{0};
 
@@ -112,22 +109,17 @@ void Redraw()
     }
 }
 
-// Dialog thread. A row that has gone loses its mark; a row whose path is no
-// longer the one looked at keeps its own (its edit asked for a new look).
+// Dialog thread. A row whose path is no longer the one looked at keeps its
+// own mark (its edit asked for a new look); a row that has gone has none.
 bool TakeResult(const Target& target)
 {
-    const bool marked = missing.count(target.id) != 0;
-    if (marked == (target.state == TargetState::Missing))
+    const bool missing = target.state == TargetState::Missing;
+    if (HasRowMark(target.id, kMarkMissing) == missing)
         return false;
     const int row = RowOfId(target.id);
-    if (row == -1)
-        return missing.erase(target.id) != 0;
-    if (MainPath(row) != target.path)
+    if (row == -1 || MainPath(row) != target.path)
         return false;
-    if (marked)
-        missing.erase(target.id);
-    else
-        missing.insert(target.id);
+    SetRowMark(target.id, kMarkMissing, missing);
     return true;
 }
 
@@ -211,8 +203,10 @@ void CheckTargetAgain(RowId id)
     const int row = RowOfId(id);
     if (row == -1)
         return;
-    if (missing.erase(id))
+    if (HasRowMark(id, kMarkMissing)) {
+        SetRowMark(id, kMarkMissing, false);
         Redraw();
+    }
     auto job = std::make_unique<CheckJob>();
     job->targets.push_back(Target{id, MainPath(row)});
     StartCheck(std::move(job));
@@ -220,20 +214,15 @@ void CheckTargetAgain(RowId id)
 
 bool IsTargetMissing(RowId id)
 {
-    return missing.count(id) != 0;
+    return HasRowMark(id, kMarkMissing);
 }
 
 bool ShowsMissingRow(HWND list)
 {
-    if (missing.empty() || !list)
+    if (!list || CountMarkedRows(kMarkMissing) == 0)
         return false;
-    if (list == MainList()) {
-        for (RowId id : missing) {
-            if (RowOfId(id) != -1)
-                return true;
-        }
-        return false;
-    }
+    if (list == MainList())
+        return true;
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         if (IsTargetMissing(IdOfRow(list, row)))
@@ -246,6 +235,8 @@ int SelectMissingRows(HWND list)
 {
     if (!list)
         return 0;
+    // Each change of a row's state repaints it: seconds for a long list.
+    HoldRedraw(list);
     LVITEMW none{};
     none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
@@ -261,6 +252,7 @@ int SelectMissingRows(HWND list)
         if (selected++ == 0)
             SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
     }
+    ReleaseRedraw(list, true);
     return selected;
 }
 
@@ -269,7 +261,3 @@ int RunningTargetChecks()
     return running_checks;
 }
 
-void ForgetMissingTargets()
-{
-    missing.clear();
-}

@@ -47,6 +47,3 @@ int SelectMissingRows(HWND list);
 
 // Workers that look at paths and have not ended yet.
 int RunningTargetChecks();
-
-// Forgets every mark; for a dialog that is starting.
-void ForgetMissingTargets();

@@ -431,11 +431,22 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     EXPECT_FALSE(PathExists(SavingPath(History())));
 }
 
-// A file held open elsewhere is not a file never saved: the loader says so
-// rather than show an empty table that a save would write over the aliases.
-TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereIsReportedAtReload)
+// A file held open elsewhere is not a file never saved: the loader says so,
+// and the table, the view and the unsaved change stay as they were, so that
+// OK once the file is free saves what the user sees.
+TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereFailsAReloadThatChangesNothing)
 {
-    WriteStore({L"kept"}, "[kept]\r\npath=c:\\kept.exe\r\nparameter=\r\n");
+    WriteStore({L"kept", L"gone"}, "[kept]\r\npath=c:\\kept.exe\r\n[gone]\r\npath=c:\\gone.exe\r\n");
+    Restart();
+    Select(Item(IDC_MAIN_LIST), 1);
+    Click(IDC_REMOVE);
+    SetDlgItemTextW(dlg_, IDC_FILTER, L"k");
+    SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
+    Settle();
+    const std::wstring pattern = Text(IDC_FILTER);
+    const std::vector<test::Row> table = MainRows();
+    const std::vector<test::Row> filtered = Rows(Item(IDC_FILTER_LIST));
+    ASSERT_EQ(1u, table.size());
     for (const auto& [file, text] : {std::pair{History(), L"Could not open history.dat file."},
                                      std::pair{Config(), L"Could not open config.ini file."}}) {
         WindowWatcher box(L"Velkor Error", PressButton(IDOK));
@@ -447,21 +458,18 @@ TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereIsReportedAtReload)
         ASSERT_TRUE(box.Seen());
         EXPECT_EQ(text, box.seen().text);
         EXPECT_EQ(L"Load failed!", Text(IDC_STATUS));
-        EXPECT_TRUE(MainRows().empty());
+        EXPECT_EQ(table, MainRows());
+        EXPECT_EQ(filtered, Rows(Item(IDC_FILTER_LIST)));
+        EXPECT_TRUE(IsWindowVisible(Item(IDC_FILTER_LIST)));
+        EXPECT_EQ(pattern, Text(IDC_FILTER));
+        EXPECT_EQ(1, bModified.load());
     }
-    Click(IDC_RELOAD); // once it can be read, the table comes back
-    Settle();
-    EXPECT_EQ((std::vector<test::Row>{{L"kept", L"", L"c:\\kept.exe"}}), MainRows());
+    SaveWith(IDC_OK); // once it can be written, the files hold what is shown
+    EXPECT_EQ(HistoryOf({L"kept"}), FileBytes(History()));
 }
 
-TEST_F(AliasStoreTest, AnUnreadableHistoryIsReported)
+TEST_F(AliasStoreTest, AHistoryHeldElsewhereIsNotRead)
 {
-    WindowWatcher box(L"Velkor Error", PressButton(IDOK));
-    PostMessageW(dlg_, WM_STORE_FAILED, kHistoryUnreadable, 0);
-    ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }));
-    EXPECT_EQ(L"Could not open history.dat file.", box.seen().text);
-
-    // Held open elsewhere with no sharing: the reader says it could not open it.
     ASSERT_TRUE(WriteFileBytes(History(), HistoryOf({L"a"})));
     HANDLE held = CreateFileW(History().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     wchar_t buffer[16];

@@ -8,6 +8,7 @@
 #include "handles.h"
 #include "list_input.h"
 #include "main_table.h"
+#include "row_removal.h"
 #include "platform.h"
 #include "profile_codec.h"
 #include "store_files.h"
