@@ -12,6 +12,7 @@
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
+#include "single_copy.h"
 #include "aliasdesk_ids.h"
 #include "workers.h"
 
@@ -77,7 +78,7 @@ BOOL OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested)
 }
 
 // Everything the dialog holds goes here, whichever way it was closed.
-BOOL OnDestroy()
+BOOL OnDestroy(HWND dlg)
 {
     cs_filter.reset(); // the workers have ended: closing waited for them
     FreeReportTable(pFilterTable);
@@ -87,6 +88,7 @@ BOOL OnDestroy()
     RestoreListViewClass();
     ForgetCellEdit();
     smallIcon.reset();
+    ForgetFolderDialog(dlg);
     SetWorkersDialog(nullptr);
     PostQuitMessage(0);
     return TRUE;
@@ -159,7 +161,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         CloseMainDialog(dlg);
         return TRUE;
     case WM_DESTROY:
-        return OnDestroy();
+        return OnDestroy(dlg);
     default:
         return FALSE;
     }
