@@ -125,7 +125,9 @@ void SelectedRows(HWND list, std::vector<int>* rows, std::vector<RowId>* ids)
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     const int selected = static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0));
     if (selected * 16 < count) {
-        for (int row = -1; (row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) != -1;) {
+        // Up to the last selected row only: the search past it looks at every row below.
+        for (int row = -1; static_cast<int>(rows->size()) < selected &&
+             (row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) != -1;) {
             rows->push_back(row);
             ids->push_back(IdOfRow(list, row));
         }
