@@ -395,6 +395,7 @@ void EndSave(HWND dlg, SaveResult result, DWORD error, unsigned changes, int exi
 unsigned __stdcall LoadWorker(void* param)
 {
     HWND dlg = static_cast<HWND>(param);
+    const bool reload = reloading.exchange(false);
     RecoverInterruptedSave(szConfigPath);
     StoreContents contents;
     WPARAM failure = 0;
@@ -405,7 +406,7 @@ unsigned __stdcall LoadWorker(void* param)
         EndLoad(dlg, store, failure); // nothing changed: the table stays as it was
         return 0;
     }
-    if (reloading.exchange(false)) {
+    if (reload) {
         auto take = [dlg]() -> LRESULT {
             TakeReloadedView(dlg);
             return 0;
