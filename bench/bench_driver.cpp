@@ -12,6 +12,7 @@
 #include "missing_targets.h"
 #include "report_table.h"
 #include "resource_dialog.h"
+#include "row_removal.h"
 #include "temp_dir.h"
 #include "workers.h"
 
@@ -237,6 +238,36 @@ Measure MeasureMarkMissing(DialogSession& session)
     return m;
 }
 
+// Selects every row, or every second one, as Ctrl+A or clicks would (untimed).
+int SelectRows(DialogSession& session, int every)
+{
+    HWND list = session.Item(IDC_MAIN_LIST);
+    const int rows = session.RowCount(IDC_MAIN_LIST);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    int selected = 0;
+    for (int row = 0; row < rows; row += every, ++selected)
+        SelectRow(list, row);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    return selected;
+}
+
+// Remove with the rows selected, until the last of them has gone.
+Measure MeasureRemove(DialogSession& session, MeasureId id, int every)
+{
+    Measure m;
+    m.id = id;
+    m.expected_rows = session.RowCount(IDC_MAIN_LIST) - SelectRows(session, every);
+    ResponsivenessProbe probe(session.dlg());
+    const double start = Now();
+    session.Click(IDC_REMOVE);
+    const bool finished = session.WaitFor([] { return RunningRemovals() == 0; });
+    m.seconds = Now() - start;
+    m.max_probe_ms = probe.Stop();
+    m.rows = session.RowCount(IDC_MAIN_LIST);
+    m.status = !finished ? L"timeout" : (m.rows == m.expected_rows ? L"ok" : L"wrong");
+    return m;
+}
+
 Measure RunMeasure(DialogSession& session, const MeasureJob& job, MeasureId id)
 {
     switch (id) {
@@ -252,6 +283,10 @@ Measure RunMeasure(DialogSession& session, const MeasureJob& job, MeasureId id)
         return TimeFillingMainList(session, id, IDC_RELOAD, job.rows);
     case MeasureId::MarkMissing:
         return MeasureMarkMissing(session);
+    case MeasureId::RemoveHalf:
+        return MeasureRemove(session, id, 2);
+    case MeasureId::RemoveAll:
+        return MeasureRemove(session, id, 1);
     }
     return Measure{};
 }

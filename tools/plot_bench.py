@@ -23,6 +23,8 @@ SERIES = [
     ("filter_10_percent", "seconds", "filter, 10 % of rows", "tab:purple", "-"),
     ("filter_all", "seconds", "filter, *", "tab:orange", "-"),
     ("mark_missing_10_percent", "seconds", "mark missing (10 % gone)", "tab:brown", "-"),
+    ("remove_half_selected", "seconds", "remove every second row", "tab:pink", "-"),
+    ("remove_all_selected", "seconds", "remove every row", "tab:gray", "-"),
 ]
 
 
