@@ -16,6 +16,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -493,15 +494,25 @@ TEST_F(AliasStoreTest, ClosingDuringALoadStopsIt)
     EXPECT_EQ(0, RunningWorkerCount());
 }
 
-TEST_F(AliasStoreTest, ClosingDuringASaveLetsItFinish)
+// Closing waits for a save that runs. When it failed, the user is told and
+// the dialog stays open, to save again or close without saving.
+TEST_F(AliasStoreTest, ClosingDuringASaveWaitsForItAndStaysWhenItFailed)
 {
     Enter(kNotepadAndCalc);
-    BetweenWorkerSteps steps(dlg_);
-    // Closed once the saver has read the table; the close waits for it.
-    steps.After(1, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true);
-    Click(IDC_APPLY);
-    ASSERT_TRUE(steps.PumpUntilActed());
-    EXPECT_FALSE(IsOpen());
+    ASSERT_TRUE(WriteFileBytes(Config(), ""));
+    for (const bool fails : {true, false}) {
+        SCOPED_TRACE(fails ? "failing" : "succeeding");
+        SetFileAttributesW(Config().c_str(), fails ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+        std::optional<WindowWatcher> box;
+        if (fails)
+            box.emplace(L"Velkor Error", PressButton(IDOK));
+        BetweenWorkerSteps steps(dlg_);
+        steps.After(1, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true); // once the saver read the table
+        Click(IDC_APPLY);
+        ASSERT_TRUE(steps.PumpUntilActed());
+        EXPECT_EQ(fails, IsOpen());
+        EXPECT_EQ(fails, box && box->Seen());
+    }
     EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path"));
     EXPECT_EQ(26u, FileBytes(History()).size());
 }

@@ -292,6 +292,13 @@ TEST_F(ContextMenuTest, ItemsActOnTheRowsTheMenuOpenedOnThoughRowsMovedMeanwhile
     meanwhile = [this] { ListView_DeleteItem(Main(), 0); }; // nova itself
     RightClickCell(Main(), 0, 2, kMenuEdit);
     EXPECT_FALSE(IsCellEditing()) << "calc moved under the point";
+
+    // A scan ending while the menu is open selects row 0 as well.
+    ListView_DeleteAllItems(Main());
+    Fill(rows_);
+    meanwhile = [this] { Select(Main(), 0); };
+    RightClickCell(Main(), 2, 0, kMenuRemove);
+    EXPECT_EQ((std::vector<test::Row>{rows_[0], rows_[1]}), Rows(Main()));
 }
 
 TEST_F(ContextMenuTest, RemoveInTheFilteredViewTakesTheMainRowTheFilterRowCameFrom)

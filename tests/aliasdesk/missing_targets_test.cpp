@@ -62,12 +62,17 @@ protected:
         return aliases;
     }
 
-    // Every main row is marked exactly when its program is not there.
+    // Every main row is marked exactly when its program is not there, and the
+    // marks of rows that went are forgotten.
     void ExpectMarksMatchTheDisk(const char* when)
     {
-        for (int row = 0; row < static_cast<int>(SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0)); ++row)
+        int missing = 0;
+        for (int row = 0; row < static_cast<int>(SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0)); ++row) {
+            missing += !PathExists(Cell(Main(), row, 2));
             EXPECT_EQ(!PathExists(Cell(Main(), row, 2)), IsTargetMissing(IdOfRow(Main(), row)))
                 << when << ": row " << row << " " << NarrowAscii(Cell(Main(), row, 2));
+        }
+        EXPECT_EQ(missing, CountMarkedRows(kMarkMissing)) << when;
     }
 
     COLORREF DrawnTextColor(int row)
