@@ -5,6 +5,7 @@
 #include "debug_capture.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
+#include "handles.h"
 #include "main_table.h"
 #include "report_table.h"
 #include "store_files.h"
@@ -17,6 +18,7 @@
 
 #include <cstring>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -492,6 +494,36 @@ TEST_F(AliasStoreTest, ClosingDuringALoadStopsIt)
     ASSERT_TRUE(steps.PumpUntilActed());
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, RunningWorkerCount());
+}
+
+// Another program (antivirus, a sync client) holding a file of the store for
+// a moment does not fail the save; holding it for good does, and says so.
+TEST_F(AliasStoreTest, AFileHeldForAMomentIsWaitedForAndOneHeldForGoodFailsTheSave)
+{
+    Enter(kNotepadAndCalc);
+    SaveWith(IDC_APPLY);
+    for (const DWORD hold_ms : {DWORD{300}, DWORD{INFINITE}}) {
+        SCOPED_TRACE(hold_ms);
+        const std::wstring alias = L"more" + std::to_wstring(hold_ms);
+        Enter({{alias, L"", L"c:\\more.exe"}});
+        UniqueHandle held(CreateFileW(Config().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        std::thread release;
+        if (hold_ms != INFINITE)
+            release = std::thread([&] {
+                Sleep(hold_ms);
+                held.reset();
+            });
+        std::optional<WindowWatcher> box;
+        if (hold_ms == INFINITE)
+            box.emplace(L"Velkor Error", PressButton(IDOK));
+        SaveWith(IDC_APPLY);
+        if (release.joinable())
+            release.join();
+        held.reset();
+        EXPECT_EQ(hold_ms == INFINITE, box && box->Seen());
+        EXPECT_EQ(hold_ms == INFINITE ? L"<missing>" : L"c:\\more.exe", ConfigValue(alias, L"path"));
+    }
 }
 
 // Closing waits for a save that runs. When it failed, the user is told and
