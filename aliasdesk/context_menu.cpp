@@ -163,7 +163,8 @@ HMENU BuildMenu(const MenuTarget& target)
     AddItem(menu, kMenuEdit, L"&Edit", idle && target.row >= 0);
     AddItem(menu, kMenuRemove, L"Re&move", idle && count > 0);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AddItem(menu, kMenuSelectMissing, L"Select &missing", idle && ShowsMissingRow(target.list));
+    AddItem(menu, kMenuSelectMissing, L"Select &missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
+    AddItem(menu, kMenuSelectConflicts, L"Select &conflicts", idle && ShowsMarkedRow(target.list, kConflictMarks));
     return menu;
 }
 
@@ -252,7 +253,10 @@ void RunCommand(HWND dlg, const MenuTarget& target, int command)
             EditAt(target);
         break;
     case kMenuSelectMissing:
-        SelectMissingRows(target.list);
+        SelectMarkedRows(target.list, kMarkMissing);
+        break;
+    case kMenuSelectConflicts:
+        SelectMarkedRows(target.list, kConflictMarks);
         break;
     case kMenuRemove:
         Remove(dlg, target);

@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "cell_edit.h"
+#include "conflicts.h"
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
@@ -70,6 +71,8 @@ INT_PTR OnEndLabelEdit(HWND dlg, ReportTable* table)
     }
     if (ended.column == 2)
         CheckTargetAgain(ended.id);
+    if (ended.column == 0)
+        CheckAliasAgain(ended.id);
     MarkModified();
     return Answer(dlg, answer);
 }
@@ -152,6 +155,27 @@ void SortList(ReportTable* table)
     }
 }
 
+// The lists' font made bold, for the rows in conflict; made again when the
+// lists' font changes (a move to another DPI).
+struct BoldFont {
+    HFONT made_from = nullptr;
+    UniqueGdiObject font;
+};
+BoldFont bold_font;
+
+HGDIOBJ BoldFontFor(HWND list)
+{
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+    if (!bold_font.font || font != bold_font.made_from) {
+        LOGFONTW face{};
+        GetObjectW(font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT), sizeof(face), &face);
+        face.lfWeight = FW_BOLD;
+        bold_font.font.reset(CreateFontIndirectW(&face));
+        bold_font.made_from = font;
+    }
+    return bold_font.font.get();
+}
+
 void EndEditOf(const ReportTable* table)
 {
     if (table && table->window)
@@ -168,11 +192,16 @@ INT_PTR OnCustomDraw(HWND dlg, NMLVCUSTOMDRAW* draw)
         if (bRowsRemoved.exchange(0))
             InvalidateRect(draw->nmcd.hdr.hwndFrom, nullptr, FALSE);
         return Answer(dlg, CDRF_NOTIFYITEMDRAW);
-    case CDDS_ITEMPREPAINT:
+    case CDDS_ITEMPREPAINT: {
         draw->clrTextBk = (draw->nmcd.dwItemSpec & 1) ? kOddRowColor : kEvenRowColor;
-        if (IsTargetMissing(IdOfRow(draw->nmcd.hdr.hwndFrom, static_cast<int>(draw->nmcd.dwItemSpec))))
+        const RowId id = IdOfRow(draw->nmcd.hdr.hwndFrom, static_cast<int>(draw->nmcd.dwItemSpec));
+        if (IsTargetMissing(id))
             draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+        // Bold stays readable in the grey of a missing program, and on both stripes.
+        if (HasAnyRowMark(id, kConflictMarks))
+            SelectObject(draw->nmcd.hdc, BoldFontFor(draw->nmcd.hdr.hwndFrom));
         return Answer(dlg, CDRF_NEWFONT);
+    }
     default:
         return 0;
     }
@@ -230,4 +259,10 @@ void SortBothLists(int column)
     sortContext.ascending = sortContext.ascending ? 0 : 1;
     SortList(pFilterTable);
     SortList(pMainTable);
+}
+
+void ForgetBoldFont()
+{
+    bold_font.font.reset();
+    bold_font.made_from = nullptr;
 }

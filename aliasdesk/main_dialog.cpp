@@ -4,6 +4,7 @@
 #include "app_state.h"
 #include "cell_edit.h"
 #include "commands.h"
+#include "conflicts.h"
 #include "context_menu.h"
 #include "dialog_layout.h"
 #include "dpi_scale.h"
@@ -63,6 +64,7 @@ BOOL OnInitDialog(HWND dlg)
     pFilterTable = CreateTable(dlg, IDC_FILTER_LIST);
     StartLoad(dlg);
     InstallFilterEditProc(GetDlgItem(dlg, IDC_FILTER));
+    WatchConflicts(dlg);
 
     CheckDlgButton(dlg, IDC_MATCH_ALIAS, BST_CHECKED);
     CheckDlgButton(dlg, IDC_MATCH_PATH, BST_UNCHECKED);
@@ -80,6 +82,7 @@ BOOL OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested)
 // Everything the dialog holds goes here, whichever way it was closed.
 BOOL OnDestroy(HWND dlg)
 {
+    StopWatchingConflicts();
     cs_filter.reset(); // the workers have ended: closing waited for them
     FreeReportTable(pFilterTable);
     pFilterTable = nullptr;
@@ -87,6 +90,7 @@ BOOL OnDestroy(HWND dlg)
     pMainTable = nullptr;
     RestoreListViewClass();
     ForgetCellEdit();
+    ForgetBoldFont();
     smallIcon.reset();
     ForgetFolderDialog(dlg);
     SetWorkersDialog(nullptr);

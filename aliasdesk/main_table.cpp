@@ -52,16 +52,19 @@ HWND MainList()
     return pMainTable ? pMainTable->window : nullptr;
 }
 
-// Labels the list takes as equal have equal keys: the list compares with the
-// user's locale, ignoring case.
 std::string KeyOf(const wchar_t* text)
 {
-    const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text, -1, nullptr, 0);
-    std::string key(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0)
-        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text, -1,
-                     reinterpret_cast<wchar_t*>(key.data()), size);
-    return key;
+    return LabelKey(text);
+}
+
+TableListener table_listener;
+
+// Every change of the rows passes here.
+void Changed()
+{
+    ++account.changes;
+    if (table_listener)
+        table_listener();
 }
 
 // Swapped out rather than cleared: clearing costs the whole bucket array.
@@ -76,6 +79,14 @@ void Reshaped()
     account.reshaped_at = account.changes.load();
 }
 
+int MarksIndex(unsigned mark)
+{
+    int bit = 0;
+    while ((1u << bit) != mark)
+        ++bit;
+    return bit;
+}
+
 void ForgetIds()
 {
     account.ids_valid = false;
@@ -87,14 +98,6 @@ void ForgetAliases()
 {
     account.aliases_valid = false;
     Drop(account.ids_by_key);
-}
-
-int BitOf(RowMark mark)
-{
-    int bit = 0;
-    while ((1u << bit) != static_cast<unsigned>(mark))
-        ++bit;
-    return bit;
 }
 
 void ForgetMarks(RowId id)
@@ -199,7 +202,7 @@ template <typename Item> LRESULT Insert(WNDPROC kept, HWND list, UINT message, W
     const LRESULT row = CallWindowProcW(kept, list, message, wParam, reinterpret_cast<LPARAM>(&item));
     if (row == -1)
         return row;
-    ++account.changes;
+    Changed();
     const wchar_t* label = nullptr;
     if constexpr (std::is_same_v<Item, LVITEMW>) {
         if ((item.mask & LVIF_TEXT) && item.pszText != LPSTR_TEXTCALLBACKW)
@@ -269,7 +272,7 @@ LRESULT Set(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARAM lParam)
     const LRESULT result = CallWindowProcW(kept, list, message, wParam, lParam);
     if (!result || !target.changes_row)
         return result;
-    ++account.changes;
+    Changed();
     // The cells of a row this unit is appending are part of the append.
     if (account.filling_from == -1 || target.row < account.filling_from)
         Reshaped();
@@ -289,14 +292,14 @@ LRESULT Delete(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARAM lPar
     if (!all)
         Deleting(static_cast<int>(wParam));
     const LRESULT result = CallWindowProcW(kept, list, message, wParam, lParam);
-    ++account.changes;
-    Reshaped();
     if (all) {
         ForgetIds();
         ForgetAliases();
         ForgetAllMarks();
         account.ids_valid = account.aliases_valid = true; // of a list with no rows
     }
+    Changed();
+    Reshaped();
     return result;
 }
 
@@ -306,6 +309,16 @@ bool Doomed(RowId id)
 }
 
 } // namespace
+
+std::string LabelKey(const wchar_t* label)
+{
+    const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, label, -1, nullptr, 0);
+    std::string key(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, label, -1,
+                     reinterpret_cast<wchar_t*>(key.data()), size);
+    return key;
+}
 
 int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
 {
@@ -410,7 +423,7 @@ RowId NewestRowId()
 
 void SetRowMark(RowId id, RowMark mark, bool on)
 {
-    const int bit = BitOf(mark);
+    const int bit = MarksIndex(mark);
     unsigned& marks = account.marks[id];
     const bool had = (marks & mark) != 0;
     if (on && !had && RowOfId(id) != -1) {
@@ -432,7 +445,60 @@ bool HasRowMark(RowId id, RowMark mark)
 
 int CountMarkedRows(RowMark mark)
 {
-    return account.marked[BitOf(mark)];
+    return account.marked[MarksIndex(mark)];
+}
+
+bool HasAnyRowMark(RowId id, unsigned marks)
+{
+    const auto found = account.marks.find(id);
+    return found != account.marks.end() && (found->second & marks) != 0;
+}
+
+bool ShowsMarkedRow(HWND list, unsigned marks)
+{
+    int marked = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        marked += (marks & (1u << bit)) ? account.marked[bit] : 0;
+    if (!list || marked == 0)
+        return false;
+    if (list == MainList())
+        return true;
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        if (HasAnyRowMark(IdOfRow(list, row), marks))
+            return true;
+    }
+    return false;
+}
+
+int SelectMarkedRows(HWND list, unsigned marks)
+{
+    if (!list)
+        return 0;
+    // Each change of a row's state repaints it: seconds for a long list.
+    HoldRedraw(list);
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    int selected = 0;
+    for (int row = 0; row < count; ++row) {
+        if (!HasAnyRowMark(IdOfRow(list, row), marks))
+            continue;
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = selected == 0 ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        if (selected++ == 0)
+            SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
+    }
+    ReleaseRedraw(list, true);
+    return selected;
+}
+
+void SetTableListener(TableListener listener)
+{
+    table_listener = listener;
 }
 
 bool SweepMainRows(RowSweep& sweep, const RowTest& doomed, const StepClock& clock)
@@ -520,9 +586,9 @@ LRESULT CallListProc(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARA
     case LVM_SORTITEMS:
     case LVM_SORTITEMSEX: {
         const LRESULT result = CallWindowProcW(kept, list, message, wParam, lParam);
-        ++account.changes;
-        Reshaped();
         ForgetIds(); // the labels stay with their identities
+        Changed();
+        Reshaped();
         return result;
     }
     default:
@@ -532,7 +598,7 @@ LRESULT CallListProc(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARA
 
 void ResetMainTable()
 {
-    ++account.changes;
+    ++account.changes; // no listener: the dialog is starting
     Reshaped();
     ForgetIds();
     ForgetAliases();

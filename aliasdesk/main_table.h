@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 class RowAppender;
@@ -42,6 +43,11 @@ int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* p
 // about to empty do not count. Dialog thread only.
 int FindFirstAlias(const wchar_t* alias);
 
+// The key under which the list takes labels as equal (its own comparison
+// uses the user's locale and ignores case); labels with equal keys are then
+// told apart with lstrcmpiW. Any thread.
+std::string LabelKey(const wchar_t* label);
+
 // The identity a row of either list carries; 0 when there is no such row.
 RowId IdOfRow(HWND list, int row);
 
@@ -63,13 +69,28 @@ RowId NewestRowId();
 // Marks a row carries, kept by its identity and forgotten when it leaves.
 enum RowMark : unsigned {
     kMarkMissing = 1u << 0, // its program has gone
+    kMarkAliasRepeat = 1u << 1, // an earlier row has the same alias
+    kMarkPathRepeat = 1u << 2, // an earlier row has the same path
 };
+constexpr unsigned kConflictMarks = kMarkAliasRepeat | kMarkPathRepeat;
 // Sets or clears the mark of the row carrying the identity; a row that has
 // gone is not marked. Dialog thread only.
 void SetRowMark(RowId id, RowMark mark, bool on);
 bool HasRowMark(RowId id, RowMark mark);
 // How many rows of the table carry the mark. Dialog thread only.
 int CountMarkedRows(RowMark mark);
+// Whether the row carrying the identity has any of the marks. Dialog thread only.
+bool HasAnyRowMark(RowId id, unsigned marks);
+// Whether a row of the list (either one) has any of the marks. Dialog thread only.
+bool ShowsMarkedRow(HWND list, unsigned marks);
+// Makes the rows of the list with any of the marks its selection, the first
+// of them focused and in view; the number selected. Dialog thread only.
+int SelectMarkedRows(HWND list, unsigned marks);
+
+// Called on the dialog thread after every change of the main table's rows
+// (null for none); it must not change the table.
+using TableListener = void (*)();
+void SetTableListener(TableListener listener);
 
 // A walk from the bottom of the main list up that deletes the rows a test
 // picks, in steps of bounded length. Rows that move meanwhile (a sort, an

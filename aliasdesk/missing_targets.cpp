@@ -217,45 +217,6 @@ bool IsTargetMissing(RowId id)
     return HasRowMark(id, kMarkMissing);
 }
 
-bool ShowsMissingRow(HWND list)
-{
-    if (!list || CountMarkedRows(kMarkMissing) == 0)
-        return false;
-    if (list == MainList())
-        return true;
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) {
-        if (IsTargetMissing(IdOfRow(list, row)))
-            return true;
-    }
-    return false;
-}
-
-int SelectMissingRows(HWND list)
-{
-    if (!list)
-        return 0;
-    // Each change of a row's state repaints it: seconds for a long list.
-    HoldRedraw(list);
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    int selected = 0;
-    for (int row = 0; row < count; ++row) {
-        if (!IsTargetMissing(IdOfRow(list, row)))
-            continue;
-        LVITEMW item{};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = selected == 0 ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
-        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-        if (selected++ == 0)
-            SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
-    }
-    ReleaseRedraw(list, true);
-    return selected;
-}
-
 int RunningTargetChecks()
 {
     return running_checks;
