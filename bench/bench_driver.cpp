@@ -6,6 +6,7 @@
 #include "bench_data.h"
 #include "bench_probe.h"
 #include "cell_edit.h"
+#include "conflicts.h"
 #include "handles.h"
 #include "main_dialog.h"
 #include "main_table.h"
@@ -233,7 +234,31 @@ Measure MeasureMarkMissing(DialogSession& session)
     const bool finished = session.WaitFor([] { return RunningWorkerCount() == 0; });
     m.seconds = Now() - start;
     m.max_probe_ms = probe.Stop();
-    m.rows = SelectMissingRows(session.Item(IDC_MAIN_LIST));
+    m.rows = SelectMarkedRows(session.Item(IDC_MAIN_LIST), kMarkMissing);
+    m.status = !finished ? L"timeout" : (m.rows == m.expected_rows ? L"ok" : L"wrong");
+    return m;
+}
+
+// Every tenth row takes the alias of the row above it (untimed), as edits
+// would; the time until the pass that follows has marked them all.
+Measure MeasureMarkConflicts(DialogSession& session)
+{
+    Measure m;
+    m.id = MeasureId::MarkConflicts;
+    HWND list = session.Item(IDC_MAIN_LIST);
+    const int rows = session.RowCount(IDC_MAIN_LIST);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    for (int row = 10; row < rows; row += 10)
+        SetCellText(pMainTable, row, 0, CellText(pMainTable, row - 1, 0).get());
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    m.expected_rows = (rows - 1) / 10;
+    ResponsivenessProbe probe(session.dlg());
+    const double start = Now();
+    const bool finished = session.WaitFor(
+        [&] { return RunningConflictChecks() == 0 && CountMarkedRows(kMarkAliasRepeat) == m.expected_rows; });
+    m.seconds = Now() - start;
+    m.max_probe_ms = probe.Stop();
+    m.rows = CountMarkedRows(kMarkAliasRepeat);
     m.status = !finished ? L"timeout" : (m.rows == m.expected_rows ? L"ok" : L"wrong");
     return m;
 }
@@ -283,6 +308,8 @@ Measure RunMeasure(DialogSession& session, const MeasureJob& job, MeasureId id)
         return TimeFillingMainList(session, id, IDC_RELOAD, job.rows);
     case MeasureId::MarkMissing:
         return MeasureMarkMissing(session);
+    case MeasureId::MarkConflicts:
+        return MeasureMarkConflicts(session);
     case MeasureId::RemoveHalf:
         return MeasureRemove(session, id, 2);
     case MeasureId::RemoveAll:
