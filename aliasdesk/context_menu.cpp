@@ -135,12 +135,13 @@ void ListRowsNow(const MenuTarget& target, std::vector<int>* rows, std::vector<R
     }
 }
 
+// The main rows go whether or not a filter pass has copied them again yet.
 void Remove(HWND dlg, const MenuTarget& target)
 {
     std::vector<int> rows;
     std::vector<RowId> ids;
     ListRowsNow(target, &rows, &ids);
-    RemoveRows(dlg, target.list, rows, ids);
+    RemoveRows(dlg, target.list, rows, target.ids);
 }
 
 void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)

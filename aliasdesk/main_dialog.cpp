@@ -106,12 +106,11 @@ void CloseMainDialog(HWND dlg)
 {
     if (bClosing)
         return;
-    bClosing = true;
-    WaitForSave();
-    if (ReportSaveFailure(dlg)) {
-        bClosing = false;
+    if (IsSaving()) {
+        CloseAfterSave(dlg);
         return;
     }
+    bClosing = true;
     StopWorkers();
     DestroyWindow(dlg);
 }
@@ -120,9 +119,9 @@ namespace {
 
 // OK closes only when its save left the files holding the table as it stands:
 // nothing changed it since, and no edit box holds text the table has not.
-BOOL OnSavedForClose(HWND dlg, unsigned changes)
+BOOL OnSavedForClose(HWND dlg, unsigned changes, unsigned marked)
 {
-    if (TableChanges() == changes && !bModified && !IsCellEditing())
+    if (FilesHoldTheTableNow(changes, marked) && !bModified && !IsCellEditing())
         CloseMainDialog(dlg);
     else
         ShowNotClosed(dlg);
@@ -160,7 +159,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         ReportStoreFailure(dlg);
         return TRUE;
     case WM_SAVED_FOR_CLOSE:
-        return OnSavedForClose(dlg, static_cast<unsigned>(wParam));
+        return OnSavedForClose(dlg, static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
     case WM_CLOSE:
         CloseMainDialog(dlg);
         return TRUE;
