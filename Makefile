@@ -8,7 +8,7 @@ CMAKE   ?= cmake
 WINENV  := tools/winenv.sh
 NATIVE  := build/native
 
-.PHONY: all deps configure build test native-test soak bench run screenshots x86 clean
+.PHONY: all deps configure build test native-test soak bench run screenshots x86 dist clean
 
 all: build
 
@@ -78,6 +78,14 @@ screenshots: configure
 x86: deps
 	$(CMAKE) --preset mingw-x86
 	$(CMAKE) --build --preset mingw-x86
+
+# The portable zips for x64 and x86 in dist/, with SHA256SUMS and the Scoop
+# and winget manifests (README: Download). DIST_URL names one zip's download
+# ({version}, {file}); the same commit gives the same bytes.
+DIST_URL      ?= https://downloads.example.org/velkor-tools/{version}/{file}
+DIST_HOMEPAGE ?= https://downloads.example.org/velkor-tools/
+dist: deps
+	tools/dist.sh '$(DIST_URL)' '$(DIST_HOMEPAGE)'
 
 clean:
 	rm -rf build

@@ -16,3 +16,6 @@ target_include_directories(program_versions INTERFACE ${VELKOR_GENERATED_DIR})
 function(velkor_manifest name)
     configure_file(${name}.manifest.in ${VELKOR_GENERATED_DIR}/${name}.manifest @ONLY)
 endfunction()
+
+# The release's version, for the zips' names (tools/dist.sh).
+file(CONFIGURE OUTPUT ${VELKOR_GENERATED_DIR}/release_version CONTENT "${PROJECT_VERSION}\n")
