@@ -8,7 +8,7 @@ CMAKE   ?= cmake
 WINENV  := tools/winenv.sh
 NATIVE  := build/native
 
-.PHONY: all deps configure build test native-test soak bench run screenshots x86 dist clean
+.PHONY: all deps configure build test native-test soak bench run screenshots x86 test-x86 dist clean
 
 all: build
 
@@ -74,10 +74,17 @@ screenshots: configure
 	$(CMAKE) --build --preset $(PRESET) --target aliasdesk prefdesk shot_driver
 	tools/screenshots.sh $(BUILD) docs
 
-# The 32-bit build (built only; this machine runs 64-bit Wine).
+# The 32-bit build, and its tests under Debian's 32-bit Wine, which
+# test-x86 installs when it is missing (a 64-bit prefix runs both kinds).
 x86: deps
 	$(CMAKE) --preset mingw-x86
 	$(CMAKE) --build --preset mingw-x86
+
+test-x86:
+	tools/install-deps.sh x86
+	$(MAKE) --no-print-directory x86
+	rm -rf build/x86/wine-test
+	$(WINENV) build/x86/wine-test ctest --preset mingw-x86
 
 # The portable zips for x64 and x86 in dist/, with SHA256SUMS and the Scoop
 # and winget manifests (README: Download). DIST_URL names one zip's download
