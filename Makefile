@@ -8,7 +8,7 @@ CMAKE   ?= cmake
 WINENV  := tools/winenv.sh
 NATIVE  := build/native
 
-.PHONY: all deps configure build test native-test soak bench run screenshots x86 test-x86 dist clean
+.PHONY: all deps configure build test native-test soak bench run screenshots x86 test-x86 dist dist-check clean
 
 all: build
 
@@ -93,6 +93,13 @@ DIST_URL      ?= https://downloads.example.org/velkor-tools/{version}/{file}
 DIST_HOMEPAGE ?= https://downloads.example.org/velkor-tools/
 dist: deps
 	tools/dist.sh '$(DIST_URL)' '$(DIST_HOMEPAGE)'
+
+# Two fresh clones of HEAD must make the same dist/; the manifests must name
+# the zips' hashes; both zips must run from an awkward folder under Wine.
+# Takes a few clean builds: not part of make test.
+dist-check:
+	tools/install-deps.sh x86
+	tools/dist-check.sh
 
 clean:
 	rm -rf build
