@@ -23,7 +23,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 PROGRAMS = ["aliasdesk.exe", "prefdesk.exe"]
 # Text files, stored with Windows line ends.
 DOCUMENTS = [ROOT / "packaging" / "README.txt", ROOT / "LICENSE", ROOT / "packaging" / "THIRD-PARTY-NOTICES.txt"]
-PROGRAM_LIMIT = 1 << 20
+PROGRAM_LIMIT = 1_000_000
 
 # make dist's name for it -> zip suffix, Scoop's and winget's names.
 ARCHITECTURES = {"x64": ("win64", "64bit", "x64"), "x86": ("win32", "32bit", "x86")}
