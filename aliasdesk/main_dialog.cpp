@@ -12,6 +12,7 @@
 #include "live_filter.h"
 #include "main_table.h"
 #include "missing_targets.h"
+#include "program_versions.h"
 #include "report_table.h"
 #include "single_copy.h"
 #include "aliasdesk_ids.h"
@@ -53,7 +54,7 @@ void ResetSharedState(HWND dlg)
 BOOL OnInitDialog(HWND dlg)
 {
     ResetSharedState(dlg);
-    SetDlgItemTextA(dlg, IDC_VERSION, "2.2.0.24");
+    SetDlgItemTextA(dlg, IDC_VERSION, ALIASDESK_VERSION_TEXT);
 
     SetSmallIconForDpi(dlg, IDI_ALIASDESK, WindowDpi(dlg), smallIcon);
 

@@ -5,6 +5,7 @@
 #include "handles.h"
 #include "language_list.h"
 #include "prefdesk_ids.h"
+#include "program_versions.h"
 #include "settings_commands.h"
 #include "transparency.h"
 
