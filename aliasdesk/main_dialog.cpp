@@ -16,13 +16,16 @@
 #include "workers.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
 UniqueIcon smallIcon;
 bool bClosing;
+bool bComEntered; // the folder browser and Explorer's folder window need COM on this thread
 
 ReportTable* CreateTable(HWND dlg, int list_id)
 {
@@ -52,6 +55,7 @@ void ResetSharedState(HWND dlg)
 BOOL OnInitDialog(HWND dlg)
 {
     ResetSharedState(dlg);
+    bComEntered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     SetDlgItemTextA(dlg, IDC_VERSION, "2.2.0.24");
 
     SetSmallIconForDpi(dlg, IDI_ALIASDESK, WindowDpi(dlg), smallIcon);
@@ -91,6 +95,14 @@ BOOL OnDestroy()
     SetWorkersDialog(nullptr);
     PostQuitMessage(0);
     return TRUE;
+}
+
+// After the children: nothing that might still use COM is left.
+BOOL OnNcDestroy()
+{
+    if (std::exchange(bComEntered, false))
+        CoUninitialize();
+    return FALSE;
 }
 
 } // namespace
@@ -137,6 +149,8 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return TRUE;
     case WM_DESTROY:
         return OnDestroy();
+    case WM_NCDESTROY:
+        return OnNcDestroy();
     default:
         return FALSE;
     }

@@ -95,8 +95,8 @@ bool PutOnOpenClipboard(const wchar_t* text, int capacity)
 }
 
 // Clipboard history and remote-desktop clients hold the clipboard for a moment.
-constexpr int kOpenAttempts = 8;
-constexpr DWORD kOpenPauseMs = 30;
+constexpr int kOpenAttempts = 10;
+constexpr DWORD kOpenPauseMs = 50;
 
 } // namespace
 

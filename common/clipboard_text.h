@@ -14,8 +14,8 @@
 int SetClipboardText(const wchar_t* text, int length);
 
 // As SetClipboardText, but the clipboard is opened for owner, and while
-// another program holds it the opening is tried again for about a fifth of
-// a second. 1 copied; 0 not: still held, or no memory for the block.
+// another program holds it the opening is tried again for about half a
+// second. 1 copied; 0 not: still held, or no memory for the block.
 int CopyTextToClipboard(HWND owner, const wchar_t* text, int length);
 
 // Writes the handle of the font selected into the context (for a fresh

@@ -7,6 +7,7 @@
 #include "resource_counts.h"
 #include "temp_dir.h"
 #include "wait.h"
+#include "window_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -22,27 +23,11 @@
 
 namespace {
 
-std::wstring WithoutTrailingBackslash(std::wstring path)
-{
-    if (path.size() > 3 && path.back() == L'\\')
-        path.pop_back();
-    return path;
-}
-
 std::wstring CurrentDirectory()
 {
     wchar_t path[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, path);
     return path;
-}
-
-std::vector<std::wstring> SplitCommandLine(const std::wstring& line)
-{
-    int count = 0;
-    wchar_t** args = CommandLineToArgvW(line.c_str(), &count);
-    std::vector<std::wstring> result(args, args + count);
-    LocalFree(args);
-    return result;
 }
 
 // Copies of the probe program in a folder whose name has a blank, so that
@@ -79,7 +64,7 @@ TEST_F(LaunchProgramTest, ProgramGetsQuotedPathBlankAndParametersInItsOwnFolder)
     ASSERT_TRUE(run.Read());
 
     EXPECT_EQ(L"\"" + target + L"\" -x 1", run[L"command"]);
-    EXPECT_EQ(probe_.path(), WithoutTrailingBackslash(run[L"directory"]));
+    EXPECT_EQ(probe_.path(), run.Directory());
     EXPECT_TRUE(run.Number(L"flags") & STARTF_USESHOWWINDOW);
     EXPECT_EQ(SW_SHOWNORMAL, run.Number(L"show"));
 }
@@ -144,8 +129,8 @@ TEST_F(LaunchProgramTest, AProgramThatNeedsElevationGoesOnceThroughTheShell)
             ADD_FAILURE() << "the shell started nothing";
             continue;
         }
-        EXPECT_EQ(c.args, SplitCommandLine(run[L"command"])) << NarrowAscii(run[L"command"]);
-        EXPECT_EQ(probe_.path(), WithoutTrailingBackslash(run[L"directory"]));
+        EXPECT_EQ(c.args, run.Args()) << NarrowAscii(run[L"command"]);
+        EXPECT_EQ(probe_.path(), run.Directory());
         EXPECT_EQ(SW_SHOWMINNOACTIVE, run.Number(L"show"));
     }
     SetCreateProcessForTest(nullptr);
@@ -216,7 +201,7 @@ TEST_F(LaunchProgramTest, TargetWithoutBackslashRunsInTheCallersCurrentDirectory
     ASSERT_EQ(1, result);
     ASSERT_TRUE(run.Read());
     EXPECT_EQ(L"\"launch_probe.exe\" -n", run[L"command"]);
-    EXPECT_EQ(probe_.path(), WithoutTrailingBackslash(run[L"directory"]));
+    EXPECT_EQ(probe_.path(), run.Directory());
 }
 
 TEST_F(LaunchProgramTest, ProgramThatCannotStartGivesZero)
@@ -281,40 +266,6 @@ private:
     HKEY root_;
 };
 
-struct ShellWindow {
-    std::function<bool(const std::wstring&)> title_matches;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK MatchShellWindow(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<ShellWindow*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId() || !IsWindowVisible(window))
-        return TRUE;
-    wchar_t title[MAX_PATH] = {};
-    GetWindowTextW(window, title, MAX_PATH);
-    if (!search->title_matches(title))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// Waits for the window that the shell opened in another process, and closes it.
-bool CloseShellWindow(std::function<bool(const std::wstring&)> title_matches)
-{
-    ShellWindow search{std::move(title_matches)};
-    const bool seen = PumpUntil([&] {
-        EnumWindows(MatchShellWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    });
-    if (!seen)
-        return false;
-    PostMessageW(search.found, WM_CLOSE, 0, 0);
-    return PumpUntil([&] { return !IsWindow(search.found); });
-}
-
 TEST_F(LaunchProgramTest, OtherTargetsGoThroughTheShellWithParametersFolderAndShowCommand)
 {
     // A program under another extension: the shell starts it, so the probe
@@ -325,16 +276,16 @@ TEST_F(LaunchProgramTest, OtherTargetsGoThroughTheShellWithParametersFolderAndSh
         ASSERT_EQ(1, LaunchProgram(target.c_str(), L"-x 1", SW_SHOWMINNOACTIVE, INFINITE));
         ASSERT_TRUE(run.Read());
         EXPECT_TRUE(run.StillRuns());
-        const auto args = SplitCommandLine(run[L"command"]);
+        const auto args = run.Args();
         EXPECT_EQ((std::vector<std::wstring>{target, L"-x", L"1"}), args) << run[L"command"];
-        EXPECT_EQ(probe_.path(), WithoutTrailingBackslash(run[L"directory"]));
+        EXPECT_EQ(probe_.path(), run.Directory());
         EXPECT_EQ(SW_SHOWMINNOACTIVE, run.Number(L"show"));
     }
     {
         ProbeRun run(probe_.path());
         ASSERT_EQ(1, LaunchProgram(target.c_str(), nullptr, SW_SHOWNORMAL, 0));
         ASSERT_TRUE(run.Read());
-        EXPECT_EQ(std::vector<std::wstring>{target}, SplitCommandLine(run[L"command"])) << run[L"command"];
+        EXPECT_EQ(std::vector<std::wstring>{target}, run.Args()) << run[L"command"];
     }
 }
 
@@ -349,11 +300,11 @@ TEST_F(LaunchProgramTest, DocumentOpensWithTheOpenVerbInItsFolder)
     ProbeRun run(documents.path());
     ASSERT_EQ(1, LaunchProgram(document.c_str(), nullptr, SW_SHOWNORMAL, INFINITE));
     ASSERT_TRUE(run.Read());
-    const auto args = SplitCommandLine(run[L"command"]);
+    const auto args = run.Args();
     ASSERT_EQ(3u, args.size()) << run[L"command"];
     EXPECT_EQ(L"open", args[1]);
     EXPECT_EQ(0, _wcsicmp(document.c_str(), args[2].c_str())) << args[2];
-    EXPECT_EQ(documents.path(), WithoutTrailingBackslash(run[L"directory"]));
+    EXPECT_EQ(documents.path(), run.Directory());
     EXPECT_EQ(SW_SHOWNORMAL, run.Number(L"show"));
 }
 

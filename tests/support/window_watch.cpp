@@ -4,6 +4,26 @@
 
 namespace {
 
+struct ShellWindow {
+    std::function<bool(const std::wstring&)> title_matches;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchShellWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<ShellWindow*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t title[MAX_PATH] = {};
+    GetWindowTextW(window, title, MAX_PATH);
+    if (!search->title_matches(title))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 struct Search {
     const std::wstring* title;
     HWND excluded;
@@ -27,7 +47,8 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
     return FALSE;
 }
 
-// The message text of a message box: its static child that is not the icon.
+} // namespace
+
 std::wstring MessageText(HWND box)
 {
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -38,8 +59,6 @@ std::wstring MessageText(HWND box)
     }
     return L"";
 }
-
-} // namespace
 
 HWND FindProcessDialog(const std::wstring& title, HWND excluded)
 {
@@ -91,4 +110,17 @@ std::wstring WindowText(HWND window)
     wchar_t text[4096] = {};
     GetWindowTextW(window, text, 4096);
     return text;
+}
+
+bool CloseShellWindow(std::function<bool(const std::wstring&)> title_matches)
+{
+    ShellWindow search{std::move(title_matches)};
+    const bool seen = PumpUntil([&] {
+        EnumWindows(MatchShellWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    if (!seen)
+        return false;
+    PostMessageW(search.found, WM_CLOSE, 0, 0);
+    return PumpUntil([&] { return !IsWindow(search.found); });
 }

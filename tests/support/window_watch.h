@@ -47,5 +47,12 @@ std::function<void(HWND)> PressButton(int id);
 // the title (any when empty) and not the excluded one.
 HWND FindProcessDialog(const std::wstring& title, HWND excluded = nullptr);
 
+// The message text of a message box: its static child that is not the icon.
+std::wstring MessageText(HWND box);
+
 // The text of a window of any process, up to 4095 characters.
 std::wstring WindowText(HWND window);
+
+// Waits for a visible window of another process (one the shell opened)
+// whose title matches, and closes it; false when none came or it stayed.
+bool CloseShellWindow(std::function<bool(const std::wstring&)> title_matches);
