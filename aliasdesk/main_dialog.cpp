@@ -45,7 +45,6 @@ void ResetSharedState(HWND dlg)
     bExit = 0;
     bRowsRemoved = 0;
     szScanFolder[0] = L'\0';
-    StartLayout(dlg);
     bClosing = false;
     ResetStoreState();
     ResetMainTable();
@@ -56,6 +55,7 @@ BOOL OnInitDialog(HWND dlg)
 {
     ResetSharedState(dlg);
     bComEntered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    StartLayout(dlg);
     SetDlgItemTextA(dlg, IDC_VERSION, "2.2.0.24");
 
     SetSmallIconForDpi(dlg, IDI_ALIASDESK, WindowDpi(dlg), smallIcon);
@@ -97,9 +97,10 @@ BOOL OnDestroy()
     return TRUE;
 }
 
-// After the children: nothing that might still use COM is left.
+// After the children: nothing that might still use COM or the font is left.
 BOOL OnNcDestroy()
 {
+    EndLayout();
     if (std::exchange(bComEntered, false))
         CoUninitialize();
     return FALSE;
@@ -127,12 +128,14 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return OnContextMenu(dlg, reinterpret_cast<HWND>(wParam), lParam);
     case WM_NOTIFY:
         return OnListNotify(dlg, reinterpret_cast<NMHDR*>(lParam));
-    case WM_WINDOWPOSCHANGING:
-        return OnWindowPosChanging(dlg);
     case WM_SIZE:
-        return OnSize(dlg, wParam, lParam);
+        return OnSize(dlg, wParam);
     case WM_SIZING:
-        return OnSizing(reinterpret_cast<RECT*>(lParam));
+        return OnSizing(dlg, reinterpret_cast<RECT*>(lParam));
+    case WM_GETMINMAXINFO:
+        return OnGetMinMaxInfo(dlg, reinterpret_cast<MINMAXINFO*>(lParam));
+    case kWmGetDpiScaledSize:
+        return OnGetDpiScaledSize(dlg, static_cast<UINT>(wParam), reinterpret_cast<SIZE*>(lParam));
     case WM_DPICHANGED:
         return OnDpiChanged(dlg, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
     case WM_NCHITTEST:
