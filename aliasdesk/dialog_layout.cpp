@@ -96,14 +96,18 @@ RECT PlaceInParent(HWND child)
     return r;
 }
 
-// The dialog starts no larger than the work area, centred in it as DS_CENTER would.
-void FitToWorkArea(HWND dlg)
+// The dialog starts within the work area and, where the template's font
+// makes it smaller, at its smallest size; centred, as DS_CENTER put it.
+void FitStartSize(HWND dlg)
 {
     const RECT work = WorkArea(dlg);
+    const SIZE least = MinimumSize(dlg);
     RECT window;
     GetWindowRect(dlg, &window);
-    const int width = std::min(window.right - window.left, work.right - work.left);
-    const int height = std::min(window.bottom - window.top, work.bottom - work.top);
+    const int width = std::clamp(static_cast<int>(window.right - window.left), static_cast<int>(least.cx),
+                                 static_cast<int>(work.right - work.left));
+    const int height = std::clamp(static_cast<int>(window.bottom - window.top), static_cast<int>(least.cy),
+                                  static_cast<int>(work.bottom - work.top));
     if (width == window.right - window.left && height == window.bottom - window.top)
         return;
     SetWindowPos(dlg, nullptr, work.left + (work.right - work.left - width) / 2,
@@ -128,10 +132,14 @@ void LayoutControls(HWND dlg)
 BOOL CALLBACK LayoutChild(HWND child, LPARAM delta)
 {
     const auto* d = reinterpret_cast<const LayoutDelta*>(delta);
+    // Windows inside controls follow their control; a control without a
+    // rule keeps its fresh place, which moves only with the DPI.
     const RECT* start = StartPlaceOf(child);
-    const Rule* rule = start ? RuleFor(static_cast<int>(GetWindowLongPtrW(child, GWLP_ID))) : nullptr;
-    if (!rule)
+    if (!start)
         return TRUE;
+    static constexpr Rule kStay{0, 0, 0, 0, 0};
+    const Rule* found = RuleFor(static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)));
+    const Rule* rule = found ? found : &kStay;
 
     const RECT fresh = FreshPlace(dialogScale, *start);
     const int left = fresh.left + rule->move_x * d->dx;
@@ -152,7 +160,7 @@ BOOL CALLBACK LayoutChild(HWND child, LPARAM delta)
 void StartLayout(HWND dlg)
 {
     StartDialogScale(dlg, dialogScale);
-    FitToWorkArea(dlg);
+    FitStartSize(dlg);
 }
 
 void EndLayout()

@@ -13,8 +13,8 @@ struct LayoutDelta {
 // Places one control by the rule for its id; always continues the enumeration.
 BOOL CALLBACK LayoutChild(HWND child, LPARAM delta);
 
-// At WM_INITDIALOG: notes the fresh layout and the DPI, and makes the
-// window no larger than its monitor's work area.
+// At WM_INITDIALOG: notes the fresh layout and the DPI, and puts the
+// window's size between its smallest and its monitor's work area.
 void StartLayout(HWND dlg);
 // At WM_NCDESTROY.
 void EndLayout();
