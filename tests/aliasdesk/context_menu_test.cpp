@@ -396,6 +396,18 @@ private:
     UINT_PTR timer_;
 };
 
+// The text of the error box the action showed (answered at once), empty for none.
+std::wstring ErrorBoxShownBy(const std::function<void()>& action)
+{
+    std::wstring text;
+    OnOwnWindow box(L"#32770", L"Velkor Error", [&](HWND window) {
+        text = MessageText(window);
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+    });
+    action();
+    return text;
+}
+
 // Clipboard history holds the clipboard for a moment: Copy waits for it,
 // and says so when it stays held.
 TEST_F(ContextMenuTest, CopyWaitsForTheClipboardAndSaysWhenItStaysHeld)
@@ -411,11 +423,7 @@ TEST_F(ContextMenuTest, CopyWaitsForTheClipboardAndSaysWhenItStaysHeld)
     {
         ClipboardHolder holder(true);
         ASSERT_TRUE(holder.opened());
-        OnOwnWindow answer(L"#32770", L"Velkor Error", [&](HWND window) {
-            box = MessageText(window);
-            PostMessageW(window, WM_COMMAND, IDOK, 0);
-        });
-        RightClickCell(Main(), 1, 0, kMenuCopyPath);
+        box = ErrorBoxShownBy([&] { RightClickCell(Main(), 1, 0, kMenuCopyPath); });
     }
     EXPECT_NE(std::wstring::npos, box.find(L"clipboard")) << NarrowAscii(box);
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
@@ -458,14 +466,7 @@ TEST_F(ContextMenuTest, OpenContainingFolderOpensItOrSaysWhyNot)
         SCOPED_TRACE(c.name);
         ListView_DeleteAllItems(Main());
         Fill({{L"app", L"", c.path}});
-        std::wstring box;
-        {
-            OnOwnWindow answer(L"#32770", L"Velkor Error", [&](HWND window) {
-                box = MessageText(window);
-                PostMessageW(window, WM_COMMAND, IDOK, 0);
-            });
-            RightClickCell(Main(), 0, 0, kMenuOpenFolder);
-        }
+        const std::wstring box = ErrorBoxShownBy([&] { RightClickCell(Main(), 0, 0, kMenuOpenFolder); });
         if (!c.opens) {
             EXPECT_NE(L"", box);
             continue;

@@ -100,7 +100,7 @@ TEST_F(MainDialogTest, ShrinkingAndGrowingAgainGivesTheLayoutOfAFreshWindow)
         SetSize(dlg_, grown);
         const auto fresh = ChildPlaces(dlg_);
         {
-            FakeWorkArea small({0, 0, 400, 300});
+            FakeWorkArea tiny_screen({0, 0, 400, 300});
             SetSize(dlg_, SIZE{200, 150});
             EXPECT_EQ(400, WindowSize(dlg_).cx);
         }
