@@ -205,9 +205,13 @@ void OpenFolder(HWND dlg, int main_row)
     const std::wstring path = MainCell(main_row, 2);
     HRESULT result = S_OK;
     if (const ItemIdList program = ParseName(path, &result)) {
-        result = SHOpenFolderAndSelectItems(program.get(), 0, nullptr, 0);
-        if (FAILED(result))
-            ShowFolderError(dlg, result);
+        // Where Explorer is not the shell (Wine without its desktop too), it
+        // is asked on its command line.
+        const std::wstring select = L"/select,\"" + path + L"\"";
+        SetLastError(0);
+        if (FAILED(SHOpenFolderAndSelectItems(program.get(), 0, nullptr, 0)) &&
+            !LaunchWithVerb(dlg, L"open", L"explorer.exe", select.c_str(), SW_SHOWNORMAL))
+            ShowFolderError(dlg, HRESULT_FROM_WIN32(GetLastError()));
         return;
     }
     const size_t last = path.find_last_of(L'\\');

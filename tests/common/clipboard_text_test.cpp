@@ -57,6 +57,47 @@ void FillClipboard(const std::wstring& text)
     CloseClipboard();
 }
 
+// Keeps the clipboard open on a thread of its own until it is destroyed or
+// hold_ms have passed, for a window of that thread as programs do, or for no
+// window.
+class ClipboardHolder {
+public:
+    explicit ClipboardHolder(bool with_window, DWORD hold_ms = kHangGuardMs)
+        : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), done_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        thread_ = std::thread([this, with_window, hold_ms] {
+            HWND window = with_window
+                ? CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)
+                : nullptr;
+            opened_ = OpenClipboard(window) != FALSE;
+            SetEvent(ready_);
+            WaitForSingleObject(done_, hold_ms);
+            if (opened_)
+                CloseClipboard();
+            if (window)
+                DestroyWindow(window);
+        });
+        WaitForSingleObject(ready_, kHangGuardMs);
+    }
+    ~ClipboardHolder()
+    {
+        SetEvent(done_);
+        thread_.join();
+        CloseHandle(ready_);
+        CloseHandle(done_);
+    }
+    ClipboardHolder(const ClipboardHolder&) = delete;
+    ClipboardHolder& operator=(const ClipboardHolder&) = delete;
+
+    bool opened() const { return opened_; }
+
+private:
+    HANDLE ready_;
+    HANDLE done_;
+    bool opened_ = false;
+    std::thread thread_;
+};
+
 struct WindowDestroyer {
     void operator()(HWND window) const { DestroyWindow(window); }
 };

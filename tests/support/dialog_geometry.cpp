@@ -33,21 +33,18 @@ int SmallIconSide(HWND dlg)
 
 template <typename Function> Function User32Entry(const char* name)
 {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
-// What the window's frame adds to a client area at dpi; for the window's
-// own DPI where the system cannot say for another.
+// What the window's frame adds to a client area at dpi (the dialogs answer
+// WM_GETDPISCALEDSIZE only where the system can say).
 SIZE FrameAt(HWND window, UINT dpi)
 {
     using AdjustFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
     static const auto adjust = User32Entry<AdjustFn>("AdjustWindowRectExForDpi");
     RECT frame{0, 0, 0, 0};
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
-    const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
-    if (!adjust || !adjust(&frame, style, FALSE, ex_style, dpi))
-        AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    adjust(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)), dpi);
     return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 

@@ -42,29 +42,3 @@ std::wstring ClipboardText(HWND owner)
     CloseClipboard();
     return text;
 }
-
-ClipboardHolder::ClipboardHolder(bool with_window, DWORD hold_ms)
-    : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), done_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
-{
-    thread_ = std::thread([this, with_window, hold_ms] {
-        HWND window = with_window
-            ? CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)
-            : nullptr;
-        opened_ = OpenClipboard(window) != FALSE;
-        SetEvent(ready_);
-        WaitForSingleObject(done_, hold_ms);
-        if (opened_)
-            CloseClipboard();
-        if (window)
-            DestroyWindow(window);
-    });
-    WaitForSingleObject(ready_, kHangGuardMs);
-}
-
-ClipboardHolder::~ClipboardHolder()
-{
-    SetEvent(done_);
-    thread_.join();
-    CloseHandle(ready_);
-    CloseHandle(done_);
-}

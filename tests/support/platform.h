@@ -1,12 +1,9 @@
 // What the tests need to know about the platform they run on.
 #pragma once
 
-#include "wait.h"
-
 #include <windows.h>
 
 #include <string>
-#include <thread>
 
 // True under Wine, which differs from Windows in a few documented places.
 bool RunningUnderWine();
@@ -25,22 +22,3 @@ std::wstring FixtureFolder(const wchar_t* name);
 // The clipboard's text, opened for the owner window; "<clipboard busy>" when
 // another program holds it.
 std::wstring ClipboardText(HWND owner);
-
-// Keeps the clipboard open on a thread of its own until it is destroyed or
-// hold_ms have passed, for a window of that thread as programs do, or for no
-// window.
-class ClipboardHolder {
-public:
-    explicit ClipboardHolder(bool with_window, DWORD hold_ms = kHangGuardMs);
-    ~ClipboardHolder();
-    ClipboardHolder(const ClipboardHolder&) = delete;
-    ClipboardHolder& operator=(const ClipboardHolder&) = delete;
-
-    bool opened() const { return opened_; }
-
-private:
-    HANDLE ready_;
-    HANDLE done_;
-    bool opened_ = false;
-    std::thread thread_;
-};

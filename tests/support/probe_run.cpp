@@ -3,8 +3,6 @@
 #include "temp_dir.h"
 #include "wait.h"
 
-#include <shellapi.h>
-
 #include <atomic>
 #include <cstring>
 
@@ -58,23 +56,6 @@ std::wstring ProbeRun::operator[](const wchar_t* key) const
 {
     const auto found = values_.find(key);
     return found == values_.end() ? L"<missing>" : found->second;
-}
-
-std::vector<std::wstring> ProbeRun::Args() const
-{
-    int count = 0;
-    wchar_t** args = CommandLineToArgvW((*this)[L"command"].c_str(), &count);
-    std::vector<std::wstring> result(args, args + count);
-    LocalFree(args);
-    return result;
-}
-
-std::wstring ProbeRun::Directory() const
-{
-    std::wstring path = (*this)[L"directory"];
-    if (path.size() > 3 && path.back() == L'\\')
-        path.pop_back();
-    return path;
 }
 
 bool ProbeRun::StillRuns() const

@@ -7,7 +7,6 @@
 
 #include <map>
 #include <string>
-#include <vector>
 
 class ProbeRun {
 public:
@@ -24,10 +23,6 @@ public:
 
     std::wstring operator[](const wchar_t* key) const; // "<missing>" when not reported
     int Number(const wchar_t* key) const { return std::stoi((*this)[key]); }
-    // The command line split as the program's runtime splits it.
-    std::vector<std::wstring> Args() const;
-    // The current directory without a trailing backslash (but for a root).
-    std::wstring Directory() const;
 
     bool StillRuns() const;
     void Release();

@@ -47,8 +47,7 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
     return FALSE;
 }
 
-} // namespace
-
+// The message text of a message box: its static child that is not the icon.
 std::wstring MessageText(HWND box)
 {
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -59,6 +58,8 @@ std::wstring MessageText(HWND box)
     }
     return L"";
 }
+
+} // namespace
 
 HWND FindProcessDialog(const std::wstring& title, HWND excluded)
 {

@@ -47,9 +47,6 @@ std::function<void(HWND)> PressButton(int id);
 // the title (any when empty) and not the excluded one.
 HWND FindProcessDialog(const std::wstring& title, HWND excluded = nullptr);
 
-// The message text of a message box: its static child that is not the icon.
-std::wstring MessageText(HWND box);
-
 // The text of a window of any process, up to 4095 characters.
 std::wstring WindowText(HWND window);
 
