@@ -81,6 +81,15 @@ BOOL OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested)
     return TRUE;
 }
 
+// After the children: nothing that might still use COM or the font is left.
+BOOL OnNcDestroy()
+{
+    EndLayout();
+    if (std::exchange(bComEntered, false))
+        CoUninitialize();
+    return FALSE;
+}
+
 // Everything the dialog holds goes here, whichever way it was closed.
 BOOL OnDestroy()
 {
@@ -95,15 +104,6 @@ BOOL OnDestroy()
     SetWorkersDialog(nullptr);
     PostQuitMessage(0);
     return TRUE;
-}
-
-// After the children: nothing that might still use COM or the font is left.
-BOOL OnNcDestroy()
-{
-    EndLayout();
-    if (std::exchange(bComEntered, false))
-        CoUninitialize();
-    return FALSE;
 }
 
 } // namespace
@@ -138,6 +138,8 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return OnGetDpiScaledSize(dlg, static_cast<UINT>(wParam), reinterpret_cast<SIZE*>(lParam));
     case WM_DPICHANGED:
         return OnDpiChanged(dlg, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+    case WM_NCDESTROY:
+        return OnNcDestroy();
     case WM_NCHITTEST:
         bRowsRemoved = 0; // the mouse over the dialog ends the repainting after a removal
         return FALSE;
@@ -152,8 +154,6 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return TRUE;
     case WM_DESTROY:
         return OnDestroy();
-    case WM_NCDESTROY:
-        return OnNcDestroy();
     default:
         return FALSE;
     }
