@@ -198,30 +198,37 @@ void ShowFolderError(HWND dlg, HRESULT result)
     ShowLastError(dlg, error, L"The folder could not be opened.");
 }
 
-// Explorer opens with the program selected; a program that has gone leaves
-// its folder to open, and a folder that has gone too is reported.
-void OpenFolder(HWND dlg, int main_row)
+// For a program that has gone: its folder alone, or why not.
+void OpenFolderOnly(HWND dlg, const std::wstring& path)
 {
-    const std::wstring path = MainCell(main_row, 2);
-    HRESULT result = S_OK;
-    if (const ItemIdList program = ParseName(path, &result)) {
-        // Where Explorer is not the shell (Wine without its desktop too), it
-        // is asked on its command line.
-        const std::wstring select = L"/select,\"" + path + L"\"";
-        SetLastError(0);
-        if (FAILED(SHOpenFolderAndSelectItems(program.get(), 0, nullptr, 0)) &&
-            !LaunchWithVerb(dlg, L"open", L"explorer.exe", select.c_str(), SW_SHOWNORMAL))
-            ShowFolderError(dlg, HRESULT_FROM_WIN32(GetLastError()));
-        return;
-    }
     const size_t last = path.find_last_of(L'\\');
     const std::wstring folder = last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+    HRESULT result = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     if (folder.empty() || !ParseName(folder, &result)) {
-        ShowFolderError(dlg, folder.empty() ? HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) : result);
+        ShowFolderError(dlg, result);
         return;
     }
     SetLastError(0);
     if (!LaunchWithVerb(dlg, L"open", folder.c_str(), nullptr, SW_SHOWNORMAL))
+        ShowFolderError(dlg, HRESULT_FROM_WIN32(GetLastError()));
+}
+
+// Explorer opens with the program selected. Where Explorer is not the shell
+// (nor in Wine without its desktop) it is asked on its command line.
+void OpenFolder(HWND dlg, int main_row)
+{
+    const std::wstring path = MainCell(main_row, 2);
+    HRESULT result = S_OK;
+    const ItemIdList program = ParseName(path, &result);
+    if (!program) {
+        OpenFolderOnly(dlg, path);
+        return;
+    }
+    if (SUCCEEDED(SHOpenFolderAndSelectItems(program.get(), 0, nullptr, 0)))
+        return;
+    const std::wstring select = L"/select,\"" + path + L"\"";
+    SetLastError(0);
+    if (!LaunchWithVerb(dlg, L"open", L"explorer.exe", select.c_str(), SW_SHOWNORMAL))
         ShowFolderError(dlg, HRESULT_FROM_WIN32(GetLastError()));
 }
 
