@@ -7,6 +7,7 @@
 #include "profile_codec.h"
 #include "profile_file.h"
 #include "report_table.h"
+#include "row_removal.h"
 #include "aliasdesk_ids.h"
 #include "store_files.h"
 #include "wide_text.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -29,7 +31,7 @@ constexpr size_t kLongestName = 4096;
 constexpr int kParameterCapacity = MAX_PATH;
 
 std::atomic<bool> store_busy;
-std::atomic<RowId> empty_up_to; // left by Reload for the loader: the newest row it found
+std::atomic<bool> reloading; // the load that starts replaces the rows Reload found
 int activities[3]; // by Activity; dialog thread only
 
 struct SavedRow {
@@ -39,6 +41,7 @@ struct SavedRow {
 struct TableSnapshot {
     std::vector<SavedRow> rows;
     unsigned changes = 0;
+    bool whole = false; // false when the dialog went before the table was read
 };
 
 void UpdateStoreButtons(HWND dlg)
@@ -105,46 +108,52 @@ Readable ReadableStore(WPARAM* failure)
     return Readable::No;
 }
 
-// Appends the rows from snapshot.rows.size() up to end, read with one buffer.
-void ReadRows(TableSnapshot& snapshot, int end)
+// Appends the rows from snapshot.rows.size() up to end, a chunk at most and
+// no longer than the clock allows, read with one buffer.
+void ReadRows(TableSnapshot& snapshot, int end, const StepClock& clock)
 {
+    constexpr int kChunk = 4096;
     wchar_t* cell = nullptr; // freed below
     int capacity = 0;
     auto read = [&](int row, int column) -> std::wstring {
         return ReadCellText(pMainTable, row, column, &cell, &capacity) ? std::wstring(cell) : std::wstring();
     };
-    for (int row = static_cast<int>(snapshot.rows.size()); row < end; ++row)
+    const int first = static_cast<int>(snapshot.rows.size());
+    for (int row = first; row < end && row < first + kChunk && !clock.Spent(); ++row)
         snapshot.rows.push_back({read(row, 0), read(row, 1), read(row, 2)});
     free(cell);
 }
 
-// The table as it stands, read a chunk per step so that the dialog answers
-// in between. Rows appended meanwhile (a scan, a load) are read as they come;
-// any other change begins it again, and then the rest is read in one step,
-// so that a save never waits for the table to hold still.
+enum class Snapshot { Gone, More, Done, Waiting }; // Gone: no dialog answered
+
+// The table as it stands, read in steps of bounded length so that the dialog
+// answers in between. Rows appended meanwhile (a scan, a load) are read as
+// they come; any other change begins it again. A removal still going on is
+// waited for: the save takes the table it leaves.
 TableSnapshot SnapshotTable()
 {
-    constexpr int kChunk = 4096;
     TableSnapshot snapshot;
     bool begun = false;
-    bool whole = false;
-    int steps_left = 0;
     auto step = [&]() -> LRESULT {
-        const int rows = GetRowCount(pMainTable);
-        if (!begun) {
-            begun = true;
-            steps_left = rows / kChunk + 4; // a scan appending as fast as this reads is not chased for long
-        } else if (!RowsKeptSince(snapshot.changes)) {
+        if (RunningRemovals() > 0)
+            return static_cast<LRESULT>(Snapshot::Waiting);
+        if (!begun || !RowsKeptSince(snapshot.changes))
             snapshot.rows.clear();
-            whole = true;
-        }
-        whole = whole || --steps_left <= 0;
-        ReadRows(snapshot, whole ? rows : std::min(rows, static_cast<int>(snapshot.rows.size()) + kChunk));
+        begun = true;
+        const int rows = GetRowCount(pMainTable);
+        ReadRows(snapshot, rows, StepClock());
         snapshot.changes = TableChanges();
-        return static_cast<int>(snapshot.rows.size()) == rows;
+        return static_cast<LRESULT>(static_cast<int>(snapshot.rows.size()) == rows ? Snapshot::Done : Snapshot::More);
     };
-    while (!RunOnDialogThread(step)) { }
-    return snapshot;
+    for (;;) {
+        const auto answer = static_cast<Snapshot>(RunOnDialogThread(step));
+        if (answer == Snapshot::Done || answer == Snapshot::Gone) {
+            snapshot.whole = answer == Snapshot::Done;
+            return snapshot;
+        }
+        if (answer == Snapshot::Waiting)
+            Sleep(10);
+    }
 }
 
 std::wstring Lowered(std::wstring text)
@@ -202,19 +211,23 @@ bool WriteBothAtOnce(const std::vector<SavedRow>& rows, const std::wstring& conf
     return true;
 }
 
-bool SaveTable(HWND dlg, const std::vector<SavedRow>& rows)
+enum class SaveResult { Saved, Failed, Pending }; // Pending: committed, put in place at the next start
+
+SaveResult SaveTable(HWND dlg, const std::vector<SavedRow>& rows)
 {
     const std::wstring config_saving = SavingPath(szConfigPath);
     bool written = false;
     if (!WriteBothAtOnce(rows, config_saving, &written))
         written = WriteConfig(dlg, rows, config_saving) && WriteHistory(config_saving);
-    if (!written || !CommitSavedPair(szConfigPath, !rows.empty())) {
-        const DWORD error = GetLastError();
-        RecoverInterruptedSave(szConfigPath); // drops the copies unless the commit got through
-        SetLastError(error);
-        return false;
-    }
-    return true;
+    const Commit commit = written ? CommitSavedPair(szConfigPath, !rows.empty()) : Commit::Failed;
+    if (commit == Commit::Done)
+        return SaveResult::Saved;
+    const DWORD error = GetLastError();
+    RecoverInterruptedSave(szConfigPath); // drops the copies, or finishes a commit that got through
+    SetLastError(error);
+    return commit == Commit::Pending && IsCommitPending(szConfigPath) ? SaveResult::Pending
+        : commit == Commit::Pending                                   ? SaveResult::Saved
+                                                                      : SaveResult::Failed;
 }
 
 // Reads history.dat into a buffer that grows until the whole file fits;
@@ -232,54 +245,149 @@ std::vector<wchar_t> ReadHistoryNames(int* units)
 }
 
 struct LoadedRow {
-    const wchar_t* alias;
-    wchar_t path[kPathCapacity];
-    wchar_t parameter[kParameterCapacity];
+    const wchar_t* alias; // in StoreContents::names
+    std::wstring path;
+    std::wstring parameter;
 };
 
-// Names go to the table a chunk at a time: one step on the dialog thread,
-// one progress and count update per chunk.
-constexpr size_t kLoadChunk = 512;
+// Both files, read whole before the table is touched.
+struct StoreContents {
+    std::vector<wchar_t> names;
+    int units = 0;
+    int listed = 0; // names read, the ones too long to list included
+    std::vector<LoadedRow> rows;
+};
 
-void LoadNames(HWND dlg, const std::vector<wchar_t>& names, int units)
+// Progress and the stop request are looked at once per this many names.
+constexpr int kLoadChunk = 512;
+
+void ReadRowsOfNames(HWND dlg, StoreContents* store)
 {
     const ConfigIndex config = ReadConfigIndex(szConfigPath); // read once, not once per key
-    int m = GetRowCount(pMainTable);
-    std::vector<LoadedRow> chunk;
-    chunk.reserve(kLoadChunk);
-    std::vector<AliasRow> rows;
-    for (int p = 0; p < units && !WorkerStopRequested();) {
+    std::vector<wchar_t> path(kPathCapacity), parameter(kParameterCapacity);
+    for (int p = 0; p < store->units && !WorkerStopRequested();) {
+        const wchar_t* alias = store->names.data() + p;
+        const size_t length = wcslen(alias);
+        p += static_cast<int>(length) + 1;
+        if (++store->listed % kLoadChunk == 0)
+            SetProgress(dlg, p);
+        if (length > kLongestName)
+            continue;
+        ReadConfigString(config, alias, L"path", path.data(), kPathCapacity);
+        ReadConfigString(config, alias, L"parameter", parameter.data(), kParameterCapacity);
+        store->rows.push_back({alias, path.data(), parameter.data()});
+    }
+}
+
+// Yes with both files read; Missing when nothing was saved yet; No with the
+// failure to report. A file that turned unreadable while it was read (the
+// profile functions then answer empty values) fails the load too.
+Readable ReadStore(HWND dlg, StoreContents* store, WPARAM* failure)
+{
+    const Readable readable = ReadableStore(failure);
+    if (readable != Readable::Yes)
+        return readable;
+    SetStatus(dlg, L"Loading...");
+    store->names = ReadHistoryNames(&store->units);
+    if (store->names.empty()) {
+        *failure = kHistoryUnreadable;
+        return Readable::No;
+    }
+    ShowProgress(dlg, store->units + 10);
+    ReadRowsOfNames(dlg, store);
+    if (CanOpenForReading(szConfigPath) != Readable::Yes) {
+        *failure = kConfigUnreadable;
+        return Readable::No;
+    }
+    return Readable::Yes;
+}
+
+// Appends the rows a chunk at a time: one step on the dialog thread, one
+// count update per chunk.
+void ListLoadedRows(HWND dlg, const StoreContents& store)
+{
+    int m = GetRowCount(pMainTable) + (store.listed - static_cast<int>(store.rows.size()));
+    std::vector<AliasRow> chunk;
+    for (size_t at = 0; at < store.rows.size() && !WorkerStopRequested();) {
         chunk.clear();
-        while (p < units && chunk.size() < kLoadChunk) {
-            ++m;
-            const wchar_t* alias = names.data() + p;
-            const size_t length = wcslen(alias);
-            p += static_cast<int>(length) + 1;
-            if (length > kLongestName)
-                continue;
-            LoadedRow& row = chunk.emplace_back();
-            row.alias = alias;
-            ReadConfigString(config, alias, L"path", row.path, kPathCapacity);
-            ReadConfigString(config, alias, L"parameter", row.parameter, kParameterCapacity);
-        }
-        rows.clear();
-        for (const LoadedRow& row : chunk)
-            rows.push_back({row.alias, row.path, row.parameter});
-        AddAliasRows(rows.data(), rows.size());
-        SetProgress(dlg, p);
+        for (; at < store.rows.size() && chunk.size() < static_cast<size_t>(kLoadChunk); ++at)
+            chunk.push_back({store.rows[at].alias, store.rows[at].path.c_str(), store.rows[at].parameter.c_str()});
+        AddAliasRows(chunk.data(), chunk.size());
+        m += static_cast<int>(chunk.size());
         SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(m), FALSE);
     }
 }
 
-void EndOnDialogThread(HWND dlg, Activity activity)
+// Dialog thread. What a failure leaves for the dialog to tell; a save's
+// failure also keeps the dialog from closing until it was told.
+struct PendingFailure {
+    WPARAM failure = 0;
+    DWORD error = 0;
+};
+PendingFailure pending_failure;
+
+bool IsSaveFailure(WPARAM failure)
 {
-    auto step = [dlg, activity]() -> LRESULT {
-        EndActivity(dlg, activity);
-        if (activity == Activity::Load)
+    return failure == kSaveFailed || failure == kSavePending;
+}
+
+void LeaveFailure(HWND dlg, WPARAM failure, DWORD error)
+{
+    pending_failure = {failure, error};
+    PostMessageW(dlg, WM_STORE_FAILED, 0, 0);
+}
+
+// The table Reload found is replaced: the view goes back to the full list,
+// as Reload's own click would have done had it emptied the table at once.
+void TakeReloadedView(HWND dlg)
+{
+    ZeroMemory(szScanFolder, sizeof(szScanFolder));
+    SetDlgItemTextW(dlg, IDC_FILTER, L"");
+    ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
+    ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
+}
+
+void EndLoad(HWND dlg, Readable store, WPARAM failure)
+{
+    auto step = [=]() -> LRESULT {
+        EndActivity(dlg, Activity::Load);
+        if (store == Readable::No) {
+            SpareDoomedRows();
+            LeaveFailure(dlg, failure, 0);
+        } else if (store == Readable::Yes) {
             CheckAllTargets(); // the loaded paths may point to programs gone since
+        }
         return 0;
     };
+    // Free before the buttons come back: a click on them must find the store idle.
+    store_busy = false;
     RunOnDialogThread(step);
+}
+
+// Set while no save runs.
+UniqueHandle save_ended(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+
+// Dialog thread, in the step that ends the save: the files hold the table
+// only if nothing changed it since the snapshot, and only then are there no
+// unsaved changes. OK closes only then.
+void EndSave(HWND dlg, SaveResult result, DWORD error, unsigned changes, int exit)
+{
+    EndActivity(dlg, Activity::Save);
+    if (result != SaveResult::Saved) {
+        SetStatus(dlg, L"Save failed!");
+        LeaveFailure(dlg, result == SaveResult::Pending ? kSavePending : kSaveFailed, error);
+        return;
+    }
+    SetStatus(dlg, L"Finished!");
+    const bool current = TableChanges() == changes;
+    if (current)
+        bModified = 0;
+    if (!exit)
+        return;
+    if (current)
+        PostMessageW(dlg, WM_SAVED_FOR_CLOSE, changes, 0); // closing waits for this worker: not from here
+    else
+        ShowNotClosed(dlg);
 }
 
 } // namespace
@@ -287,38 +395,33 @@ void EndOnDialogThread(HWND dlg, Activity activity)
 unsigned __stdcall LoadWorker(void* param)
 {
     HWND dlg = static_cast<HWND>(param);
-    // Rows appended after Reload (by a scan still running) stay, as they would
-    // had the list been emptied at once.
-    EmptyRowsUpTo(empty_up_to.exchange(0));
+    const bool reload = reloading.exchange(false);
     RecoverInterruptedSave(szConfigPath);
+    StoreContents contents;
     WPARAM failure = 0;
-    const Readable store = ReadableStore(&failure);
-    if (store != Readable::Yes) {
-        if (store == Readable::No) {
-            SetStatus(dlg, L"Load failed!");
-            PostMessageW(dlg, WM_STORE_FAILED, failure, 0);
-        }
-        store_busy = false;
-        EndOnDialogThread(dlg, Activity::Load);
-        return 0; // when missing, nothing saved yet: the dialog stays as it is
-    }
-    SetStatus(dlg, L"Loading...");
-    int units = 0;
-    const std::vector<wchar_t> names = ReadHistoryNames(&units);
-    if (names.empty()) {
+    const Readable store = ReadStore(dlg, &contents, &failure);
+    if (store == Readable::No) {
+        HideProgress(dlg, 0);
         SetStatus(dlg, L"Load failed!");
-        PostMessageW(dlg, WM_STORE_FAILED, kHistoryUnreadable, 0);
-        store_busy = false;
-        EndOnDialogThread(dlg, Activity::Load);
+        EndLoad(dlg, store, failure); // nothing changed: the table stays as it was
         return 0;
     }
-    ShowProgress(dlg, units + 10);
-    LoadNames(dlg, names, units);
-    HideProgress(dlg, units + 10);
-    SetStatus(dlg, L"Finished!");
-    // Free before the buttons come back: a click on them must find the store idle.
-    store_busy = false;
-    EndOnDialogThread(dlg, Activity::Load);
+    if (reload) {
+        auto take = [dlg]() -> LRESULT {
+            TakeReloadedView(dlg);
+            return 0;
+        };
+        RunOnDialogThread(take);
+    }
+    // Rows appended since Reload (by a scan still running) stay, as they
+    // would had the list been emptied at once.
+    EmptyDoomedRows();
+    if (store == Readable::Yes) { // when missing, nothing was saved yet
+        ListLoadedRows(dlg, contents);
+        HideProgress(dlg, contents.units + 10);
+        SetStatus(dlg, L"Finished!");
+    }
+    EndLoad(dlg, store, 0);
     return 0;
 }
 
@@ -334,42 +437,37 @@ unsigned __stdcall SaveWorker(void* param)
     const TableSnapshot snapshot = SnapshotTable();
     const int n = static_cast<int>(snapshot.rows.size());
     ShowProgress(dlg, n + 5);
-    const bool saved = SaveTable(dlg, snapshot.rows);
+    const SaveResult result = snapshot.whole ? SaveTable(dlg, snapshot.rows) : SaveResult::Failed;
     const DWORD error = GetLastError();
     HideProgress(dlg, n + 5);
-
-    if (saved) {
-        SetStatus(dlg, L"Finished!");
-        // Changes made while the save ran are not in the files.
-        if (TableChanges() == snapshot.changes)
-            bModified = 0;
-    } else {
-        SetStatus(dlg, L"Save failed!");
-        PostMessageW(dlg, WM_STORE_FAILED, kSaveFailed, static_cast<LPARAM>(error));
-    }
     DebugPrint(L"2. bExit %d\n", exit);
+    auto end = [&]() -> LRESULT {
+        EndSave(dlg, result, error, snapshot.changes, exit);
+        return 0;
+    };
     // Settled before OK comes back: OK pressed at once must see what this save left.
     store_busy = false;
-    EndOnDialogThread(dlg, Activity::Save);
-    // Posted, not sent: closing waits for the workers, this one included.
-    if (saved && exit)
-        PostMessageW(dlg, WM_CLOSE, 0, 0);
+    RunOnDialogThread(end);
+    SetEvent(save_ended.get());
     return 0;
 }
 
-void StartLoad(HWND dlg, RowId empty_to)
+void StartLoad(HWND dlg, bool reload)
 {
     if (store_busy.exchange(true))
         return;
     // At once: a click on OK, Apply or Reload while the load starts must not vanish.
     BeginActivity(dlg, Activity::Load);
-    empty_up_to = empty_to;
+    reloading = reload;
+    if (reload)
+        DoomRowsUpTo(NewestRowId()); // from now on they no longer count as listed
     if (StartWorker(LoadWorker, dlg))
         return;
-    empty_up_to = 0;
-    DeleteAllRows(pMainTable);
+    reloading = false;
+    SpareDoomedRows();
     store_busy = false;
     EndActivity(dlg, Activity::Load);
+    SetStatus(dlg, L"Load failed!");
 }
 
 void StartSave(HWND dlg, int exit)
@@ -379,10 +477,12 @@ void StartSave(HWND dlg, int exit)
     bExit = exit;
     auto args = std::make_unique<SaveArgs>(SaveArgs{dlg, &bExit});
     BeginActivity(dlg, Activity::Save);
+    ResetEvent(save_ended.get());
     if (StartWorker(SaveWorker, args.get())) {
         args.release(); // the worker owns it now
         return;
     }
+    SetEvent(save_ended.get());
     EndActivity(dlg, Activity::Save);
     store_busy = false;
     SetStatus(dlg, L"Save failed!");
@@ -396,6 +496,12 @@ bool IsStoreBusy()
 bool IsSaving()
 {
     return activities[static_cast<int>(Activity::Save)] > 0;
+}
+
+void WaitForSave()
+{
+    if (IsSaving())
+        WaitDispatchingSent(save_ended.get());
 }
 
 void BeginActivity(HWND dlg, Activity activity)
@@ -413,25 +519,50 @@ void EndActivity(HWND dlg, Activity activity)
 void ResetStoreState()
 {
     store_busy = false;
+    reloading = false;
+    pending_failure = {};
     for (int& count : activities)
         count = 0;
 }
 
-void ReportStoreFailure(HWND dlg, WPARAM failure, LPARAM error)
+bool ReportSaveFailure(HWND dlg)
 {
-    if (failure == kHistoryUnreadable) {
+    if (!IsSaveFailure(pending_failure.failure))
+        return false;
+    ReportStoreFailure(dlg);
+    return true;
+}
+
+void ReportStoreFailure(HWND dlg)
+{
+    const PendingFailure failure = std::exchange(pending_failure, PendingFailure{});
+    switch (failure.failure) {
+    case kHistoryUnreadable:
         MessageBoxW(nullptr, L"Could not open history.dat file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
         return;
-    }
-    if (failure == kConfigUnreadable) {
+    case kConfigUnreadable:
         MessageBoxW(nullptr, L"Could not open config.ini file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
         return;
+    case kSaveFailed:
+    case kSavePending:
+        break;
+    default:
+        return; // told already
     }
     wchar_t reason[512] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(error), 0,
-                   reason, 512, nullptr);
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, failure.error, 0, reason, 512,
+                   nullptr);
+    const wchar_t* what = failure.failure == kSavePending
+        ? L"Could not put the saved config.ini and history.dat in place yet; the save will be completed the next "
+          L"time aliasdesk starts."
+        : L"Could not save config.ini and history.dat; the files saved before are kept.";
     wchar_t text[1024];
-    FormatText(text, 1024, L"Could not save config.ini and history.dat; the files saved before are kept.\n\n%s",
-               reason);
+    FormatText(text, 1024, L"%s\n\n%s", what, reason);
     MessageBoxW(dlg, text, L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+}
+
+void ShowNotClosed(HWND dlg)
+{
+    MarkModified();
+    SetStatus(dlg, L"Not closed: changed while saving.");
 }

@@ -14,25 +14,33 @@ struct SaveArgs {
 };
 
 // Posted to the main dialog when the store could not do its work; the dialog
-// tells the user (a worker must not sit in a message box while the dialog closes).
+// tells the user (a worker must not sit in a message box while the dialog
+// closes). The failure waits in the store until it was told.
 constexpr UINT WM_STORE_FAILED = WM_APP + 2;
-enum StoreFailure { kHistoryUnreadable = 1, kSaveFailed = 2, kConfigUnreadable = 3 };
+enum StoreFailure { kHistoryUnreadable = 1, kSaveFailed = 2, kConfigUnreadable = 3, kSavePending = 4 };
+
+// Posted to the main dialog by an OK save that wrote the table as it stood;
+// wParam is TableChanges() when it was read.
+constexpr UINT WM_SAVED_FOR_CLOSE = WM_APP + 3;
 
 unsigned __stdcall LoadWorker(void* dialog);
 unsigned __stdcall SaveWorker(void* args); // takes ownership of args (allocated with new)
 
-// Start-up and Reload: loads the saved aliases into the main table, after
-// deleting the rows that entered no later than the row carrying empty_to
-// (what Reload found listed; 0 for none). The loader deletes them a slice at
-// a time: a long list emptied at once would hold the dialog for as long as
-// it takes.
-void StartLoad(HWND dlg, RowId empty_to = 0);
-// OK and Apply: saves the main table; exit closes the dialog afterwards.
+// Start-up and Reload: loads the saved aliases into the main table. Both
+// files are read whole first; a load that fails changes nothing. Reload's
+// load then replaces the rows the table holds at the click, emptying them a
+// slice at a time (a long list emptied at once would hold the dialog);
+// rows a scan appends meanwhile stay.
+void StartLoad(HWND dlg, bool reload = false);
+// OK and Apply: saves the main table; exit closes the dialog afterwards,
+// when the files hold the table as it then stands.
 void StartSave(HWND dlg, int exit);
 // A load or a save is running: no other may start.
 bool IsStoreBusy();
 // A save is writing the files. Dialog thread only.
 bool IsSaving();
+// Waits until a running save has ended, dispatching what it sends. Dialog thread.
+void WaitForSave();
 
 // What keeps the store buttons disabled: Apply while anything changes the
 // table or its files, OK and Reload while the files are being read or written.
@@ -43,5 +51,11 @@ void EndActivity(HWND dlg, Activity activity);
 // Forgets every running activity; for a dialog that is starting.
 void ResetStoreState();
 
-// The dialog's handler of WM_STORE_FAILED.
-void ReportStoreFailure(HWND dlg, WPARAM failure, LPARAM error);
+// The dialog's handler of WM_STORE_FAILED: tells the failure that waits, if any.
+void ReportStoreFailure(HWND dlg);
+// Tells a save's failure that waits, at once; false when none waits.
+bool ReportSaveFailure(HWND dlg);
+
+// OK found the table changed since its save read it: the dialog stays open
+// with the change unsaved, and says so.
+void ShowNotClosed(HWND dlg);

@@ -215,6 +215,9 @@ int EndCellEdit(ReportTable* table, EndedEdit* ended)
 
     const int row = EditedRowNow(table);
     const int column = n_edit_column;
+    // The list writes the label into the row the edit began in: only while
+    // the edited row still stands there may it be let do so.
+    const bool in_place = row == n_edit_row;
     const bool written = row != -1 && StoreCellText(table, row, column, text ? text.get() : L"");
     ClearEditState();
     if (!written)
@@ -224,7 +227,7 @@ int EndCellEdit(ReportTable* table, EndedEdit* ended)
         ended->id = IdOfRow(table->window, row);
         ended->text = std::move(text);
     }
-    return column == 0 ? 1 : 0;
+    return column == 0 && in_place ? 1 : 0;
 }
 
 void ForgetCellEdit()

@@ -50,7 +50,8 @@ struct EndedEdit {
 
 // Writes the edit box's text into the edited cell, whether the edit was
 // confirmed or left with Escape, and ends the edit. Answers 1 only for
-// column 0, so that the list never copies a sub-item's text into the label.
+// column 0 of a row still where the edit began, so that the list never
+// copies a sub-item's text into the label, nor a label into another row.
 // Nothing is written when no edit runs or the edited row has gone.
 int EndCellEdit(ReportTable* table, EndedEdit* ended = nullptr);
 

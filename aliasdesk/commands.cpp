@@ -5,6 +5,7 @@
 #include "folder_scan.h"
 #include "main_table.h"
 #include "report_table.h"
+#include "row_removal.h"
 #include "aliasdesk_ids.h"
 
 #include <commctrl.h>
@@ -51,15 +52,12 @@ void Apply(HWND dlg)
         StartSave(dlg, 0);
 }
 
+// The rows go, the view and the scan folder are reset only once both files
+// were read: a load that fails changes nothing.
 void Reload(HWND dlg)
 {
-    if (IsStoreBusy())
-        return;
-    ZeroMemory(szScanFolder, sizeof(szScanFolder));
-    SetDlgItemTextW(dlg, IDC_FILTER, L"");
-    ShowWindow(GetDlgItem(dlg, IDC_FILTER_LIST), SW_HIDE);
-    ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
-    StartLoad(dlg, NewestRowId()); // the loader empties the list of what it holds now first
+    if (!IsStoreBusy())
+        StartLoad(dlg, true);
 }
 
 void MatchBy(HWND dlg, int checked, int unchecked)

@@ -9,6 +9,7 @@
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
+#include "row_removal.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -16,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -119,6 +121,29 @@ std::vector<int> MainRows(const MenuTarget& target)
     return rows;
 }
 
+// Where the rows the menu opened on stand now in its list, top down, with
+// the identities they carry; rows gone meanwhile are not among them.
+void ListRowsNow(const MenuTarget& target, std::vector<int>* rows, std::vector<RowId>* ids)
+{
+    const std::unordered_set<RowId> wanted(target.ids.begin(), target.ids.end());
+    const int count = static_cast<int>(SendMessageW(target.list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count && ids->size() < wanted.size(); ++row) {
+        const RowId id = IdOfRow(target.list, row);
+        if (wanted.count(id) != 0) {
+            rows->push_back(row);
+            ids->push_back(id);
+        }
+    }
+}
+
+void Remove(HWND dlg, const MenuTarget& target)
+{
+    std::vector<int> rows;
+    std::vector<RowId> ids;
+    ListRowsNow(target, &rows, &ids);
+    RemoveRows(dlg, target.list, rows, ids);
+}
+
 void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)
 {
     AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(command), text);
@@ -132,7 +157,7 @@ HMENU BuildMenu(const MenuTarget& target)
     if (!menu)
         return nullptr;
     // Opening several folders at once would open as many windows: one row only, as Run.
-    // C, L, I and V are kept free for items to come.
+    // L, I and V are kept free for items to come.
     AddItem(menu, kMenuRun, L"&Run", idle && count == 1);
     AddItem(menu, kMenuRunAsAdministrator, L"Run as a&dministrator", idle && count == 1);
     AddItem(menu, kMenuOpenFolder, L"Open containing &folder", idle && count == 1);
@@ -141,7 +166,8 @@ HMENU BuildMenu(const MenuTarget& target)
     AddItem(menu, kMenuEdit, L"&Edit", idle && target.row >= 0);
     AddItem(menu, kMenuRemove, L"Re&move", idle && count > 0);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AddItem(menu, kMenuSelectMissing, L"&Select missing", idle && ShowsMissingRow(target.list));
+    AddItem(menu, kMenuSelectMissing, L"&Select missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
+    AddItem(menu, kMenuSelectConflicts, L"Select &conflicts", idle && ShowsMarkedRow(target.list, kConflictMarks));
     return menu;
 }
 
@@ -284,10 +310,13 @@ void RunCommand(HWND dlg, const MenuTarget& target, int command)
             EditAt(target);
         break;
     case kMenuSelectMissing:
-        SelectMissingRows(target.list);
+        SelectMarkedRows(target.list, kMarkMissing);
+        break;
+    case kMenuSelectConflicts:
+        SelectMarkedRows(target.list, kConflictMarks);
         break;
     case kMenuRemove:
-        RemoveSelectItem(dlg);
+        Remove(dlg, target);
         break;
     default:
         break;

@@ -2,9 +2,11 @@
 
 #include "app_state.h"
 #include "cell_edit.h"
+#include "conflicts.h"
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
+#include "row_removal.h"
 #include "aliasdesk_ids.h"
 #include "wide_text.h"
 
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <new>
 #include <numeric>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -68,6 +71,8 @@ INT_PTR OnEndLabelEdit(HWND dlg, ReportTable* table)
     }
     if (ended.column == 2)
         CheckTargetAgain(ended.id);
+    if (ended.column == 0)
+        CheckAliasAgain(ended.id);
     MarkModified();
     return Answer(dlg, answer);
 }
@@ -84,6 +89,19 @@ int CALLBACK ComparePlaces(LPARAM place1, LPARAM place2, LPARAM)
     return place1 < place2 ? -1 : (place1 > place2 ? 1 : 0);
 }
 
+using PlaceOfId = std::unordered_map<RowId, size_t>;
+
+// The items' data are identities, each with the place it goes to.
+int CALLBACK CompareIdPlaces(LPARAM id1, LPARAM id2, LPARAM places)
+{
+    const auto& place = *reinterpret_cast<const PlaceOfId*>(places);
+    const auto first = place.find(id1);
+    const auto second = place.find(id2);
+    if (first == place.end() || second == place.end())
+        return 0;
+    return ComparePlaces(static_cast<LPARAM>(first->second), static_cast<LPARAM>(second->second), 0);
+}
+
 void SetItemData(HWND list, int row, LPARAM data)
 {
     LVITEMW item{};
@@ -93,12 +111,23 @@ void SetItemData(HWND list, int row, LPARAM data)
     SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+// Rows that carry no identity of their own (not copied from the main
+// table) get their place as item data for the sort, then their data back.
+void SortByPlaceData(HWND list, const std::vector<int>& order, const std::vector<RowId>& ids)
+{
+    for (size_t place = 0; place < order.size(); ++place)
+        SetItemData(list, order[place], static_cast<LPARAM>(place));
+    SendMessageW(list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ComparePlaces));
+    for (size_t place = 0; place < order.size(); ++place)
+        SetItemData(list, static_cast<int>(place), ids[static_cast<size_t>(order[place])]);
+}
+
 // The rows are ordered with CompareRows before the list moves any of them:
 // a list in the middle of a sort may not be read (Wine hands its compare
 // callback indices of rows other than those compared), and rows that compare
 // equal keep their order, so that two lists that hold rows in one order
-// still do afterwards. Each row then gets its new place as its item data,
-// the list sorts by that, and each row gets its identity back.
+// still do afterwards. The list then sorts by each identity's place, so that
+// no row's identity changes on the way.
 void SortList(ReportTable* table)
 {
     if (!table || !table->window)
@@ -113,14 +142,38 @@ void SortList(ReportTable* table)
         std::vector<RowId> ids(order.size());
         for (size_t row = 0; row < ids.size(); ++row)
             ids[row] = IdOfRow(table->window, static_cast<int>(row));
+        PlaceOfId places;
         for (size_t place = 0; place < order.size(); ++place)
-            SetItemData(table->window, order[place], static_cast<LPARAM>(place));
-        SendMessageW(table->window, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ComparePlaces));
-        for (size_t place = 0; place < order.size(); ++place)
-            SetItemData(table->window, static_cast<int>(place), ids[static_cast<size_t>(order[place])]);
+            places.emplace(ids[static_cast<size_t>(order[place])], place);
+        if (places.size() == ids.size() && places.count(0) == 0)
+            SendMessageW(table->window, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&places),
+                         reinterpret_cast<LPARAM>(&CompareIdPlaces));
+        else
+            SortByPlaceData(table->window, order, ids);
     } catch (const std::bad_alloc&) {
         // No memory for the order: the list stays as it is.
     }
+}
+
+// The lists' font made bold, for the rows in conflict; made again when the
+// lists' font changes (a move to another DPI).
+struct BoldFont {
+    HFONT made_from = nullptr;
+    UniqueGdiObject font;
+};
+BoldFont bold_font;
+
+HGDIOBJ BoldFontFor(HWND list)
+{
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+    if (!bold_font.font || font != bold_font.made_from) {
+        LOGFONTW face{};
+        GetObjectW(font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT), sizeof(face), &face);
+        face.lfWeight = FW_BOLD;
+        bold_font.font.reset(CreateFontIndirectW(&face));
+        bold_font.made_from = font;
+    }
+    return bold_font.font.get();
 }
 
 void EndEditOf(const ReportTable* table)
@@ -139,11 +192,16 @@ INT_PTR OnCustomDraw(HWND dlg, NMLVCUSTOMDRAW* draw)
         if (bRowsRemoved.exchange(0))
             InvalidateRect(draw->nmcd.hdr.hwndFrom, nullptr, FALSE);
         return Answer(dlg, CDRF_NOTIFYITEMDRAW);
-    case CDDS_ITEMPREPAINT:
+    case CDDS_ITEMPREPAINT: {
         draw->clrTextBk = (draw->nmcd.dwItemSpec & 1) ? kOddRowColor : kEvenRowColor;
-        if (IsTargetMissing(IdOfRow(draw->nmcd.hdr.hwndFrom, static_cast<int>(draw->nmcd.dwItemSpec))))
+        const RowId id = IdOfRow(draw->nmcd.hdr.hwndFrom, static_cast<int>(draw->nmcd.dwItemSpec));
+        if (IsTargetMissing(id))
             draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+        // Bold stays readable in the grey of a missing program, and on both stripes.
+        if (HasAnyRowMark(id, kConflictMarks))
+            SelectObject(draw->nmcd.hdc, BoldFontFor(draw->nmcd.hdr.hwndFrom));
         return Answer(dlg, CDRF_NEWFONT);
+    }
     default:
         return 0;
     }
@@ -201,4 +259,10 @@ void SortBothLists(int column)
     sortContext.ascending = sortContext.ascending ? 0 : 1;
     SortList(pFilterTable);
     SortList(pMainTable);
+}
+
+void ForgetBoldFont()
+{
+    bold_font.font.reset();
+    bold_font.made_from = nullptr;
 }

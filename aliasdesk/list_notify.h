@@ -30,3 +30,6 @@ int CALLBACK CompareRows(LPARAM row1, LPARAM row2, LPARAM context);
 // shared direction. An edit in progress is ended first, so that its text
 // lands in the row it was typed for.
 void SortBothLists(int column);
+
+// Lets go of the bold font the lists' rows in conflict are drawn with.
+void ForgetBoldFont();

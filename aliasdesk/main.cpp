@@ -4,6 +4,7 @@
 #include "diagnostics.h"
 #include "main_dialog.h"
 #include "shortcut_keys.h"
+#include "single_copy.h"
 #include "aliasdesk_ids.h"
 
 #include <commctrl.h>
@@ -20,6 +21,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
         return 1;
     }
 
+    FolderClaim claim;
+    if (!claim.Take(szModuleDirectory))
+        return 0; // the copy that holds the folder is in front now
+
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     SuperclassListView();
@@ -27,6 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     HWND dlg = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
     if (!dlg)
         return 1;
+    MarkFolderDialog(dlg, szModuleDirectory);
     ShowWindow(dlg, show);
     UpdateWindow(dlg);
 

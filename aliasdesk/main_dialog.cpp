@@ -4,6 +4,7 @@
 #include "app_state.h"
 #include "cell_edit.h"
 #include "commands.h"
+#include "conflicts.h"
 #include "context_menu.h"
 #include "dialog_layout.h"
 #include "dpi_scale.h"
@@ -12,6 +13,7 @@
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
+#include "single_copy.h"
 #include "aliasdesk_ids.h"
 #include "workers.h"
 
@@ -48,7 +50,6 @@ void ResetSharedState(HWND dlg)
     bClosing = false;
     ResetStoreState();
     ResetMainTable();
-    ForgetMissingTargets();
 }
 
 BOOL OnInitDialog(HWND dlg)
@@ -67,6 +68,7 @@ BOOL OnInitDialog(HWND dlg)
     pFilterTable = CreateTable(dlg, IDC_FILTER_LIST);
     StartLoad(dlg);
     InstallFilterEditProc(GetDlgItem(dlg, IDC_FILTER));
+    WatchConflicts(dlg);
 
     CheckDlgButton(dlg, IDC_MATCH_ALIAS, BST_CHECKED);
     CheckDlgButton(dlg, IDC_MATCH_PATH, BST_UNCHECKED);
@@ -91,8 +93,9 @@ BOOL OnNcDestroy()
 }
 
 // Everything the dialog holds goes here, whichever way it was closed.
-BOOL OnDestroy()
+BOOL OnDestroy(HWND dlg)
 {
+    StopWatchingConflicts();
     cs_filter.reset(); // the workers have ended: closing waited for them
     FreeReportTable(pFilterTable);
     pFilterTable = nullptr;
@@ -100,7 +103,9 @@ BOOL OnDestroy()
     pMainTable = nullptr;
     RestoreListViewClass();
     ForgetCellEdit();
+    ForgetBoldFont();
     smallIcon.reset();
+    ForgetFolderDialog(dlg);
     SetWorkersDialog(nullptr);
     PostQuitMessage(0);
     return TRUE;
@@ -108,14 +113,36 @@ BOOL OnDestroy()
 
 } // namespace
 
+// A save that runs is let finish first: when it failed, the user is told and
+// the dialog stays, to save again or to close without saving.
 void CloseMainDialog(HWND dlg)
 {
     if (bClosing)
         return;
     bClosing = true;
+    WaitForSave();
+    if (ReportSaveFailure(dlg)) {
+        bClosing = false;
+        return;
+    }
     StopWorkers();
     DestroyWindow(dlg);
 }
+
+namespace {
+
+// OK closes only when its save left the files holding the table as it stands:
+// nothing changed it since, and no edit box holds text the table has not.
+BOOL OnSavedForClose(HWND dlg, unsigned changes)
+{
+    if (TableChanges() == changes && !bModified && !IsCellEditing())
+        CloseMainDialog(dlg);
+    else
+        ShowNotClosed(dlg);
+    return TRUE;
+}
+
+} // namespace
 
 INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -147,13 +174,15 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrW(dlg, DWLP_MSGRESULT, RunDialogStep(wParam, lParam));
         return TRUE;
     case WM_STORE_FAILED:
-        ReportStoreFailure(dlg, wParam, lParam);
+        ReportStoreFailure(dlg);
         return TRUE;
+    case WM_SAVED_FOR_CLOSE:
+        return OnSavedForClose(dlg, static_cast<unsigned>(wParam));
     case WM_CLOSE:
         CloseMainDialog(dlg);
         return TRUE;
     case WM_DESTROY:
-        return OnDestroy();
+        return OnDestroy(dlg);
     default:
         return FALSE;
     }

@@ -1,9 +1,7 @@
 #include "main_table.h"
 
 #include "app_state.h"
-#include "diagnostics.h"
 #include "report_table.h"
-#include "aliasdesk_ids.h"
 #include "wide_text.h"
 #include "workers.h"
 
@@ -17,6 +15,10 @@
 
 namespace {
 
+// More deletions than this since the identity index was built, and it is
+// built again when next asked: each one costs a look through those kept.
+constexpr size_t kDeletionsKept = 64;
+
 // Everything kept about the main list's rows. Written on the dialog thread
 // (the class procedure runs there); the two counters may be read anywhere.
 struct TableAccount {
@@ -24,13 +26,23 @@ struct TableAccount {
     std::atomic<unsigned> changes{0};
     std::atomic<unsigned> reshaped_at{0}; // changes at the last change other than an append
     int filling_from = -1; // rows from here on are being appended by this unit, -1 when none
+    RowId doomed_up_to = 0; // Reload is emptying the rows up to this one
 
-    // Both indexes follow appends and are rebuilt from the list after anything else.
-    bool aliases_valid = false;
-    // Sort key (as the list's own comparison sees a label) -> rows, top to bottom.
-    std::unordered_map<std::string, std::vector<int>> rows_by_key;
+    // Identity -> the row it stood in when the index was built (or appended
+    // since), with the places deleted since in ascending order: a deletion
+    // then costs no rebuild.
     bool ids_valid = false;
     std::unordered_map<RowId, int> row_of_id;
+    std::vector<int> deleted_places;
+
+    // Sort key (as the list's own comparison sees a label) -> the identities
+    // of the rows with that label, in any order. It follows every change but
+    // a label it cannot read; identities of rows gone are dropped when met.
+    bool aliases_valid = false;
+    std::unordered_map<std::string, std::vector<RowId>> ids_by_key;
+
+    std::unordered_map<RowId, unsigned> marks; // rows with at least one mark
+    int marked[32] = {}; // by mark bit: rows carrying it
 };
 
 TableAccount account;
@@ -40,74 +52,136 @@ HWND MainList()
     return pMainTable ? pMainTable->window : nullptr;
 }
 
-HWND FilterList()
-{
-    return pFilterTable ? pFilterTable->window : nullptr;
-}
-
-// Labels the list takes as equal have equal keys: the list compares with the
-// user's locale, ignoring case.
 std::string KeyOf(const wchar_t* text)
 {
-    const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text, -1, nullptr, 0);
-    std::string key(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0)
-        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text, -1,
-                     reinterpret_cast<wchar_t*>(key.data()), size);
-    return key;
+    return LabelKey(text);
 }
 
-// Swapped out rather than cleared: clearing costs the whole bucket array
-// every time, and a removal of many rows reshapes once per row.
-template <typename Map> void Drop(Map& map)
+TableListener table_listener;
+
+// Every change of the rows passes here.
+void Changed()
 {
-    if (!map.empty())
-        Map().swap(map);
+    ++account.changes;
+    if (table_listener)
+        table_listener();
+}
+
+// Swapped out rather than cleared: clearing costs the whole bucket array.
+template <typename Container> void Drop(Container& container)
+{
+    if (!container.empty())
+        Container().swap(container);
 }
 
 void Reshaped()
 {
     account.reshaped_at = account.changes.load();
-    account.aliases_valid = false;
+}
+
+int MarksIndex(unsigned mark)
+{
+    int bit = 0;
+    while ((1u << bit) != mark)
+        ++bit;
+    return bit;
+}
+
+void ForgetIds()
+{
     account.ids_valid = false;
-    Drop(account.rows_by_key);
     Drop(account.row_of_id);
+    Drop(account.deleted_places);
 }
 
-void Appended(int row, const wchar_t* label, RowId id)
+void ForgetAliases()
 {
-    if (account.aliases_valid) {
-        if (label)
-            account.rows_by_key[KeyOf(label)].push_back(row);
-        else
-            account.aliases_valid = false;
-    }
-    if (account.ids_valid)
-        account.row_of_id[id] = row;
+    account.aliases_valid = false;
+    Drop(account.ids_by_key);
 }
 
-void RebuildAliases()
+void ForgetMarks(RowId id)
 {
-    Drop(account.rows_by_key);
-    const int count = GetRowCount(pMainTable);
-    wchar_t* label = nullptr; // one buffer for every label; freed below
-    int capacity = 0;
-    for (int row = 0; row < count; ++row) {
-        if (ReadCellText(pMainTable, row, 0, &label, &capacity))
-            account.rows_by_key[KeyOf(label)].push_back(row);
+    const auto found = account.marks.find(id);
+    if (found == account.marks.end())
+        return;
+    for (int bit = 0; bit < 32; ++bit) {
+        if (found->second & (1u << bit))
+            --account.marked[bit];
     }
-    free(label);
-    account.aliases_valid = true;
+    account.marks.erase(found);
+}
+
+void ForgetAllMarks()
+{
+    Drop(account.marks);
+    std::fill(std::begin(account.marked), std::end(account.marked), 0);
 }
 
 void RebuildIds()
 {
-    Drop(account.row_of_id);
+    ForgetIds();
     const int count = GetRowCount(pMainTable);
     account.row_of_id.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row)
         account.row_of_id[IdOfRow(MainList(), row)] = row;
     account.ids_valid = true;
+}
+
+void RebuildAliases()
+{
+    ForgetAliases();
+    const int count = GetRowCount(pMainTable);
+    wchar_t* label = nullptr; // one buffer for every label; freed below
+    int capacity = 0;
+    for (int row = 0; row < count; ++row) {
+        if (ReadCellText(pMainTable, row, 0, &label, &capacity))
+            account.ids_by_key[KeyOf(label)].push_back(IdOfRow(MainList(), row));
+    }
+    free(label);
+    account.aliases_valid = true;
+}
+
+// The place in the index of the row that stands at row now.
+int PlaceOfRow(int row)
+{
+    int place = row;
+    for (int deleted : account.deleted_places) {
+        if (deleted > place)
+            break;
+        ++place;
+    }
+    return place;
+}
+
+void Appended(int row, const wchar_t* label, RowId id)
+{
+    if (account.ids_valid)
+        account.row_of_id[id] = row + static_cast<int>(account.deleted_places.size());
+    if (!account.aliases_valid)
+        return;
+    if (label)
+        account.ids_by_key[KeyOf(label)].push_back(id);
+    else
+        ForgetAliases();
+}
+
+void Deleting(int row)
+{
+    const RowId id = IdOfRow(MainList(), row);
+    if (id == 0)
+        return; // no such row: nothing goes
+    ForgetMarks(id);
+    if (!account.ids_valid)
+        return;
+    if (account.deleted_places.size() >= kDeletionsKept) {
+        ForgetIds();
+        return;
+    }
+    const int place = PlaceOfRow(row);
+    account.deleted_places.insert(
+        std::upper_bound(account.deleted_places.begin(), account.deleted_places.end(), place), place);
+    account.row_of_id.erase(id);
 }
 
 bool LabelEquals(int row, const wchar_t* alias)
@@ -128,90 +202,123 @@ template <typename Item> LRESULT Insert(WNDPROC kept, HWND list, UINT message, W
     const LRESULT row = CallWindowProcW(kept, list, message, wParam, reinterpret_cast<LPARAM>(&item));
     if (row == -1)
         return row;
-    ++account.changes;
-    if (row != GetRowCount(pMainTable) - 1) {
-        Reshaped();
-        return row;
-    }
+    Changed();
     const wchar_t* label = nullptr;
     if constexpr (std::is_same_v<Item, LVITEMW>) {
         if ((item.mask & LVIF_TEXT) && item.pszText != LPSTR_TEXTCALLBACKW)
             label = item.pszText;
     }
+    if (row != GetRowCount(pMainTable) - 1) {
+        Reshaped();
+        ForgetIds(); // the rows below moved down
+        if (account.aliases_valid && label)
+            account.ids_by_key[KeyOf(label)].push_back(item.lParam);
+        else
+            ForgetAliases();
+        return row;
+    }
     Appended(static_cast<int>(row), label, item.lParam);
     return row;
 }
 
-// A set that changes neither text nor identity (state alone) changes no row.
-bool ChangesRow(UINT message, WPARAM wParam, LPARAM lParam, int* row)
+// What a set message changes: the row, and whether its label or identity.
+struct SetTarget {
+    int row = -1;
+    bool changes_row = false; // a state alone changes no row
+    bool label = false;
+    bool identity = false;
+    const wchar_t* new_label = nullptr; // null when it cannot be read here
+};
+
+SetTarget TargetOfSet(UINT message, WPARAM wParam, const LVITEMW* item)
+{
+    SetTarget target;
+    const bool text_set = message == LVM_SETITEMTEXTW || message == LVM_SETITEMTEXTA;
+    target.row = text_set ? static_cast<int>(wParam) : item->iItem;
+    target.changes_row = text_set || (item->mask & (LVIF_TEXT | LVIF_PARAM));
+    target.label = (text_set || (item->mask & LVIF_TEXT)) && item->iSubItem == 0;
+    target.identity = !text_set && (item->mask & LVIF_PARAM);
+    const bool wide = message == LVM_SETITEMTEXTW || message == LVM_SETITEMW;
+    if (target.label && wide && item->pszText != LPSTR_TEXTCALLBACKW)
+        target.new_label = item->pszText ? item->pszText : L"";
+    return target;
+}
+
+// The label of a row changed: its identity moves to the new label's key.
+void Relabelled(RowId id, const std::string& old_key, const wchar_t* new_label)
+{
+    std::vector<RowId>& ids = account.ids_by_key[old_key];
+    ids.erase(std::remove(ids.begin(), ids.end(), id), ids.end());
+    if (new_label)
+        account.ids_by_key[KeyOf(new_label)].push_back(id);
+    else
+        ForgetAliases();
+}
+
+// A set: the alias index follows a new label, and the identities follow a
+// new item data; other columns and states change nothing that is kept.
+LRESULT Set(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
     if (!item)
-        return false;
-    if (message == LVM_SETITEMTEXTW || message == LVM_SETITEMTEXTA) {
-        *row = static_cast<int>(wParam);
-        return true;
+        return CallWindowProcW(kept, list, message, wParam, lParam);
+    const SetTarget target = TargetOfSet(message, wParam, item);
+    const RowId id = target.label || target.identity ? IdOfRow(list, target.row) : 0;
+    std::string old_key;
+    if (target.label && account.aliases_valid) {
+        const MallocText label = CellText(pMainTable, target.row, 0);
+        old_key = KeyOf(label ? label.get() : L"");
     }
-    *row = item->iItem;
-    return (item->mask & (LVIF_TEXT | LVIF_PARAM)) != 0;
-}
-
-void NoteSet(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result)
-{
-    int row = -1;
-    if (!result || !ChangesRow(message, wParam, lParam, &row))
-        return;
-    ++account.changes;
+    const LRESULT result = CallWindowProcW(kept, list, message, wParam, lParam);
+    if (!result || !target.changes_row)
+        return result;
+    Changed();
     // The cells of a row this unit is appending are part of the append.
-    if (account.filling_from == -1 || row < account.filling_from)
+    if (account.filling_from == -1 || target.row < account.filling_from)
         Reshaped();
+    if (target.identity) {
+        ForgetIds();
+        ForgetAliases();
+        ForgetMarks(id);
+    } else if (target.label && account.aliases_valid) {
+        Relabelled(id, old_key, target.new_label);
+    }
+    return result;
 }
 
-int SelectedCount(HWND list)
+LRESULT Delete(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return list ? static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) : 0;
+    const bool all = message == LVM_DELETEALLITEMS;
+    if (!all)
+        Deleting(static_cast<int>(wParam));
+    const LRESULT result = CallWindowProcW(kept, list, message, wParam, lParam);
+    if (all) {
+        ForgetIds();
+        ForgetAliases();
+        ForgetAllMarks();
+        account.ids_valid = account.aliases_valid = true; // of a list with no rows
+    }
+    Changed();
+    Reshaped();
+    return result;
 }
 
-std::vector<int> SelectedRows(HWND list)
+bool Doomed(RowId id)
 {
-    std::vector<int> rows;
-    for (int row = -1; list && (row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) != -1;)
-        rows.push_back(row);
-    return rows;
-}
-
-void ShowCount(HWND dlg)
-{
-    SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
-}
-
-void RemoveFromMainList(HWND dlg, int rows)
-{
-    const int selected = SelectedCount(MainList());
-    int last_deleted = 0;
-    DeleteSelectedRows(&last_deleted);
-    SelectRow(MainList(), last_deleted); // past the end when the last row went: nothing selected
-    SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(rows - selected), FALSE);
-}
-
-// Each filter row takes exactly the main row it was copied from, found by
-// its identity; a row whose main row has gone takes none with it.
-void RemoveFromFilterList(HWND dlg)
-{
-    const HWND filter = FilterList();
-    const std::vector<int> rows = SelectedRows(filter);
-    std::vector<RowId> ids;
-    for (int row : rows)
-        ids.push_back(IdOfRow(filter, row));
-    RemoveRowsWithIds(std::move(ids));
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
-        SendMessageW(filter, LVM_DELETEITEM, *row, 0);
-    ShowCount(dlg);
-    // The row that moved into the place of the last one removed, or row 0.
-    SelectRow(filter, rows.empty() ? 0 : rows.back() - static_cast<int>(rows.size() - 1));
+    return id != 0 && id <= account.doomed_up_to;
 }
 
 } // namespace
+
+std::string LabelKey(const wchar_t* label)
+{
+    const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, label, -1, nullptr, 0);
+    std::string key(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, label, -1,
+                     reinterpret_cast<wchar_t*>(key.data()), size);
+    return key;
+}
 
 int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
 {
@@ -256,14 +363,23 @@ int FindFirstAlias(const wchar_t* alias)
         return -1;
     if (!account.aliases_valid)
         RebuildAliases();
-    const auto found = account.rows_by_key.find(KeyOf(alias));
-    if (found == account.rows_by_key.end())
+    const auto found = account.ids_by_key.find(KeyOf(alias));
+    if (found == account.ids_by_key.end())
         return -1;
-    for (int row : found->second) {
-        if (LabelEquals(row, alias))
-            return row;
+    int first = -1;
+    std::vector<RowId>& ids = found->second;
+    for (size_t i = 0; i < ids.size();) {
+        const int row = RowOfId(ids[i]);
+        if (row == -1) {
+            ids[i] = ids.back(); // gone for good: identities are never given twice
+            ids.pop_back();
+            continue;
+        }
+        if (!Doomed(ids[i]) && (first == -1 || row < first) && LabelEquals(row, alias))
+            first = row;
+        ++i;
     }
-    return -1;
+    return first;
 }
 
 RowId IdOfRow(HWND list, int row)
@@ -283,27 +399,11 @@ int RowOfId(RowId id)
     if (!account.ids_valid)
         RebuildIds();
     const auto found = account.row_of_id.find(id);
-    return found == account.row_of_id.end() ? -1 : found->second;
-}
-
-void RemoveRowsWithIds(std::vector<RowId> ids)
-{
-    HWND list = MainList();
-    if (!list)
-        return;
-    std::vector<int> rows;
-    for (RowId id : ids) {
-        const int row = RowOfId(id);
-        if (row != -1)
-            rows.push_back(row);
-    }
-    // From the bottom up, so that no deletion moves a row still to go.
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    HoldRedraw(list);
-    for (int row : rows)
-        SendMessageW(list, LVM_DELETEITEM, row, 0);
-    ReleaseRedraw(list, false);
+    if (found == account.row_of_id.end())
+        return -1;
+    const std::vector<int>& deleted = account.deleted_places;
+    return found->second - static_cast<int>(std::lower_bound(deleted.begin(), deleted.end(), found->second) -
+                                            deleted.begin());
 }
 
 unsigned TableChanges()
@@ -321,68 +421,149 @@ RowId NewestRowId()
     return account.last_id;
 }
 
-void EmptyRowsUpTo(RowId last_id)
+void SetRowMark(RowId id, RowMark mark, bool on)
 {
-    if (last_id <= 0)
+    const int bit = MarksIndex(mark);
+    unsigned& marks = account.marks[id];
+    const bool had = (marks & mark) != 0;
+    if (on && !had && RowOfId(id) != -1) {
+        marks |= mark;
+        ++account.marked[bit];
+    } else if (!on && had) {
+        marks &= ~static_cast<unsigned>(mark);
+        --account.marked[bit];
+    }
+    if (marks == 0)
+        account.marks.erase(id);
+}
+
+bool HasRowMark(RowId id, RowMark mark)
+{
+    const auto found = account.marks.find(id);
+    return found != account.marks.end() && (found->second & mark) != 0;
+}
+
+int CountMarkedRows(RowMark mark)
+{
+    return account.marked[MarksIndex(mark)];
+}
+
+bool HasAnyRowMark(RowId id, unsigned marks)
+{
+    const auto found = account.marks.find(id);
+    return found != account.marks.end() && (found->second & marks) != 0;
+}
+
+bool ShowsMarkedRow(HWND list, unsigned marks)
+{
+    int marked = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        marked += (marks & (1u << bit)) ? account.marked[bit] : 0;
+    if (!list || marked == 0)
+        return false;
+    if (list == MainList())
+        return true;
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        if (HasAnyRowMark(IdOfRow(list, row), marks))
+            return true;
+    }
+    return false;
+}
+
+int SelectMarkedRows(HWND list, unsigned marks)
+{
+    if (!list)
+        return 0;
+    // Each change of a row's state repaints it: seconds for a long list.
+    HoldRedraw(list);
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    int selected = 0;
+    for (int row = 0; row < count; ++row) {
+        if (!HasAnyRowMark(IdOfRow(list, row), marks))
+            continue;
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = selected == 0 ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        if (selected++ == 0)
+            SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
+    }
+    ReleaseRedraw(list, true);
+    return selected;
+}
+
+void SetTableListener(TableListener listener)
+{
+    table_listener = listener;
+}
+
+bool SweepMainRows(RowSweep& sweep, const RowTest& doomed, const StepClock& clock)
+{
+    HWND list = MainList();
+    if (!list)
+        return true;
+    // From the end: a deletion then moves no row still to be looked at. A
+    // change other than an append may have moved any row: look again.
+    if (sweep.cursor < 0 || !RowsKeptSince(sweep.seen))
+        sweep.cursor = GetRowCount(pMainTable);
+    HoldRedraw(list);
+    while (sweep.cursor > 0 && !clock.Spent()) {
+        --sweep.cursor;
+        if (doomed(IdOfRow(list, sweep.cursor)))
+            SendMessageW(list, LVM_DELETEITEM, sweep.cursor, 0);
+    }
+    ReleaseRedraw(list, false);
+    sweep.seen = TableChanges();
+    return sweep.cursor == 0;
+}
+
+void DeleteRowsWithIds(const std::vector<RowId>& ids)
+{
+    HWND list = MainList();
+    if (!list)
         return;
-    int cursor = -1; // rows from here to the end are done
-    unsigned seen = 0;
-    auto step = [&]() -> LRESULT {
-        HWND list = MainList();
-        if (!list)
+    std::vector<int> rows;
+    for (RowId id : ids) {
+        const int row = RowOfId(id);
+        if (row != -1)
+            rows.push_back(row);
+    }
+    // From the bottom up, so that no deletion moves a row still to go.
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    HoldRedraw(list);
+    for (int row : rows)
+        SendMessageW(list, LVM_DELETEITEM, row, 0);
+    ReleaseRedraw(list, true);
+}
+
+void DoomRowsUpTo(RowId last_id)
+{
+    account.doomed_up_to = last_id;
+}
+
+void SpareDoomedRows()
+{
+    account.doomed_up_to = 0;
+}
+
+void EmptyDoomedRows()
+{
+    RowSweep sweep;
+    auto step = [&sweep]() -> LRESULT {
+        if (account.doomed_up_to == 0)
             return TRUE;
-        // From the end: a deletion then moves no row still to be looked at. A
-        // change other than an append may have moved any row: look again.
-        if (cursor < 0 || !RowsKeptSince(seen))
-            cursor = GetRowCount(pMainTable);
         const StepClock clock;
-        HoldRedraw(list);
-        while (cursor > 0 && !clock.Spent()) {
-            --cursor;
-            if (IdOfRow(list, cursor) <= last_id)
-                SendMessageW(list, LVM_DELETEITEM, cursor, 0);
-        }
-        ReleaseRedraw(list, false);
-        seen = TableChanges();
-        return cursor == 0;
+        if (!SweepMainRows(sweep, Doomed, clock))
+            return FALSE;
+        account.doomed_up_to = 0;
+        return TRUE;
     };
     while (!WorkerStopRequested() && !RunOnDialogThread(step)) { }
-}
-
-bool IsMainListShown(HWND dlg)
-{
-    return (GetWindowLongPtrW(GetDlgItem(dlg, IDC_MAIN_LIST), GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-void RemoveSelectItem(HWND dlg)
-{
-    bRowsRemoved = 1;
-    DebugPrint(L"RemoveSelectItem\n");
-    if (IsMainListShown(dlg))
-        RemoveFromMainList(dlg, GetRowCount(pMainTable));
-    else
-        RemoveFromFilterList(dlg);
-    ZeroMemory(szScanFolder, sizeof(szScanFolder));
-    MarkModified();
-}
-
-void ClearShownRows(HWND dlg)
-{
-    if (IsMainListShown(dlg)) {
-        DeleteAllRows(pMainTable);
-        SetDlgItemInt(dlg, IDC_COUNT, 0, FALSE);
-        return;
-    }
-    const HWND filter = FilterList();
-    const int shown = GetRowCount(pFilterTable);
-    std::vector<RowId> ids;
-    ids.reserve(static_cast<size_t>(shown));
-    for (int row = 0; row < shown; ++row)
-        ids.push_back(IdOfRow(filter, row));
-    RemoveRowsWithIds(std::move(ids));
-    if (filter)
-        SendMessageW(filter, LVM_DELETEALLITEMS, 0, 0);
-    ShowCount(dlg);
 }
 
 LRESULT CallListProc(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARAM lParam)
@@ -397,17 +578,16 @@ LRESULT CallListProc(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARA
     case LVM_SETITEMW:
     case LVM_SETITEMA:
     case LVM_SETITEMTEXTW:
-    case LVM_SETITEMTEXTA: {
-        const LRESULT result = CallWindowProcW(kept, list, message, wParam, lParam);
-        NoteSet(message, wParam, lParam, result);
-        return result;
-    }
+    case LVM_SETITEMTEXTA:
+        return Set(kept, list, message, wParam, lParam);
     case LVM_DELETEITEM:
     case LVM_DELETEALLITEMS:
+        return Delete(kept, list, message, wParam, lParam);
     case LVM_SORTITEMS:
     case LVM_SORTITEMSEX: {
         const LRESULT result = CallWindowProcW(kept, list, message, wParam, lParam);
-        ++account.changes;
+        ForgetIds(); // the labels stay with their identities
+        Changed();
         Reshaped();
         return result;
     }
@@ -418,7 +598,11 @@ LRESULT CallListProc(WNDPROC kept, HWND list, UINT message, WPARAM wParam, LPARA
 
 void ResetMainTable()
 {
-    ++account.changes;
+    ++account.changes; // no listener: the dialog is starting
     Reshaped();
+    ForgetIds();
+    ForgetAliases();
+    ForgetAllMarks();
     account.filling_from = -1;
+    account.doomed_up_to = 0;
 }

@@ -1,16 +1,19 @@
 // The main table (list 1012) and everything kept about its rows: each row's
-// identity, the alias index, one change counter, and the ways rows enter and
-// leave. The list's class procedure hands every message of the main list to
-// this unit, so every insert, set, delete and sort is seen here, whoever
-// sends it.
+// identity, the alias index, the marks rows carry, one change counter, and
+// the ways rows enter and leave. The list's class procedure hands every
+// message of the main list to this unit, so every insert, set, delete and
+// sort is seen here, whoever sends it.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
+#include <string>
 #include <vector>
 
 class RowAppender;
+class StepClock;
 
 // Every main row carries an identity of its own as its item data, handed out
 // when the row enters and never given twice; rows of the filter list carry
@@ -36,18 +39,20 @@ int AddAliasRows(const AliasRow* rows, size_t count);
 int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter);
 
 // The first row whose label equals alias the way the list compares labels
-// (LVM_FINDITEMW with LVFI_STRING from the top), or -1. Dialog thread only.
+// (LVM_FINDITEMW with LVFI_STRING from the top), or -1. Rows that Reload is
+// about to empty do not count. Dialog thread only.
 int FindFirstAlias(const wchar_t* alias);
+
+// The key under which the list takes labels as equal (its own comparison
+// uses the user's locale and ignores case); labels with equal keys are then
+// told apart with lstrcmpiW. Any thread.
+std::string LabelKey(const wchar_t* label);
 
 // The identity a row of either list carries; 0 when there is no such row.
 RowId IdOfRow(HWND list, int row);
 
 // The main row that carries the identity, or -1 when it has gone. Dialog thread only.
 int RowOfId(RowId id);
-
-// Deletes the main rows that carry these identities; rows already gone are
-// skipped. Dialog thread only.
-void RemoveRowsWithIds(std::vector<RowId> ids);
 
 // Counts every change of the main list's rows (any thread may read it).
 unsigned TableChanges();
@@ -58,24 +63,59 @@ unsigned TableChanges();
 // and begins again when it does not.
 bool RowsKeptSince(unsigned changes);
 
-// Deletes, in steps of bounded length on the dialog thread, every main row
-// that entered no later than the row carrying last_id, whatever order the
-// rows stand in meanwhile; rows appended later stay. Worker threads.
-void EmptyRowsUpTo(RowId last_id);
-
 // The newest identity handed out so far. Dialog thread only.
 RowId NewestRowId();
 
-// Which list the user sees: the main list, or the filter list over it. Read
-// from the control's own style, so a hidden or minimised dialog answers alike.
-bool IsMainListShown(HWND dlg);
+// Marks a row carries, kept by its identity and forgotten when it leaves.
+enum RowMark : unsigned {
+    kMarkMissing = 1u << 0, // its program has gone
+    kMarkAliasRepeat = 1u << 1, // an earlier row has the same alias
+    kMarkPathRepeat = 1u << 2, // an earlier row has the same path
+};
+constexpr unsigned kConflictMarks = kMarkAliasRepeat | kMarkPathRepeat;
+// Sets or clears the mark of the row carrying the identity; a row that has
+// gone is not marked. Dialog thread only.
+void SetRowMark(RowId id, RowMark mark, bool on);
+bool HasRowMark(RowId id, RowMark mark);
+// How many rows of the table carry the mark. Dialog thread only.
+int CountMarkedRows(RowMark mark);
+// Whether the row carrying the identity has any of the marks. Dialog thread only.
+bool HasAnyRowMark(RowId id, unsigned marks);
+// Whether a row of the list (either one) has any of the marks. Dialog thread only.
+bool ShowsMarkedRow(HWND list, unsigned marks);
+// Makes the rows of the list with any of the marks its selection, the first
+// of them focused and in view; the number selected. Dialog thread only.
+int SelectMarkedRows(HWND list, unsigned marks);
 
-// Removes the selected rows of whichever list is shown, keeping both in step.
-void RemoveSelectItem(HWND dlg);
+// Called on the dialog thread after every change of the main table's rows
+// (null for none); it must not change the table.
+using TableListener = void (*)();
+void SetTableListener(TableListener listener);
 
-// Clear: the whole main table in the full view; in the filtered view the
-// main rows the filter list shows, and the filter list itself.
-void ClearShownRows(HWND dlg);
+// A walk from the bottom of the main list up that deletes the rows a test
+// picks, in steps of bounded length. Rows that move meanwhile (a sort, an
+// edit, another removal) are looked at again from the bottom.
+struct RowSweep {
+    int cursor = -1; // rows from here to the end are done; -1 before the first step
+    unsigned seen = 0;
+};
+using RowTest = std::function<bool(RowId)>;
+// One step of the sweep on the dialog thread; true when it reached the top.
+bool SweepMainRows(RowSweep& sweep, const RowTest& doomed, const StepClock& clock);
+
+// Deletes the main rows that carry these identities at once, from the bottom
+// up; rows already gone are skipped. For few rows. Dialog thread only.
+void DeleteRowsWithIds(const std::vector<RowId>& ids);
+
+// Reload: from now on the rows up to the one carrying last_id are about to
+// go. They no longer count as listed for a scan that runs meanwhile.
+// Dialog thread only.
+void DoomRowsUpTo(RowId last_id);
+// The load failed: the doomed rows stay. Dialog thread only.
+void SpareDoomedRows();
+// Deletes the doomed rows in steps on the dialog thread, whatever order they
+// stand in meanwhile; rows appended later stay. Worker threads.
+void EmptyDoomedRows();
 
 // From the list class procedure, for every message of every list view:
 // passes it to the kept procedure and keeps account of the main list's rows.

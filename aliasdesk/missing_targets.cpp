@@ -13,9 +13,6 @@
 
 namespace {
 
-// Marked identities; only the dialog thread reads or writes them.
-std::unordered_set<RowId> missing;
-
 std::atomic<unsigned> newest_full_check{0};
 std::atomic<int> running_checks{0};
 
@@ -112,22 +109,17 @@ void Redraw()
     }
 }
 
-// Dialog thread. A row that has gone loses its mark; a row whose path is no
-// longer the one looked at keeps its own (its edit asked for a new look).
+// Dialog thread. A row whose path is no longer the one looked at keeps its
+// own mark (its edit asked for a new look); a row that has gone has none.
 bool TakeResult(const Target& target)
 {
-    const bool marked = missing.count(target.id) != 0;
-    if (marked == (target.state == TargetState::Missing))
+    const bool missing = target.state == TargetState::Missing;
+    if (HasRowMark(target.id, kMarkMissing) == missing)
         return false;
     const int row = RowOfId(target.id);
-    if (row == -1)
-        return missing.erase(target.id) != 0;
-    if (MainPath(row) != target.path)
+    if (row == -1 || MainPath(row) != target.path)
         return false;
-    if (marked)
-        missing.erase(target.id);
-    else
-        missing.insert(target.id);
+    SetRowMark(target.id, kMarkMissing, missing);
     return true;
 }
 
@@ -211,8 +203,10 @@ void CheckTargetAgain(RowId id)
     const int row = RowOfId(id);
     if (row == -1)
         return;
-    if (missing.erase(id))
+    if (HasRowMark(id, kMarkMissing)) {
+        SetRowMark(id, kMarkMissing, false);
         Redraw();
+    }
     auto job = std::make_unique<CheckJob>();
     job->targets.push_back(Target{id, MainPath(row)});
     StartCheck(std::move(job));
@@ -220,48 +214,7 @@ void CheckTargetAgain(RowId id)
 
 bool IsTargetMissing(RowId id)
 {
-    return missing.count(id) != 0;
-}
-
-bool ShowsMissingRow(HWND list)
-{
-    if (missing.empty() || !list)
-        return false;
-    if (list == MainList()) {
-        for (RowId id : missing) {
-            if (RowOfId(id) != -1)
-                return true;
-        }
-        return false;
-    }
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) {
-        if (IsTargetMissing(IdOfRow(list, row)))
-            return true;
-    }
-    return false;
-}
-
-int SelectMissingRows(HWND list)
-{
-    if (!list)
-        return 0;
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    int selected = 0;
-    for (int row = 0; row < count; ++row) {
-        if (!IsTargetMissing(IdOfRow(list, row)))
-            continue;
-        LVITEMW item{};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = selected == 0 ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
-        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-        if (selected++ == 0)
-            SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
-    }
-    return selected;
+    return HasRowMark(id, kMarkMissing);
 }
 
 int RunningTargetChecks()
@@ -269,7 +222,3 @@ int RunningTargetChecks()
     return running_checks;
 }
 
-void ForgetMissingTargets()
-{
-    missing.clear();
-}

@@ -38,15 +38,5 @@ void CheckTargetAgain(RowId id);
 // Whether the row carrying the identity is marked. Dialog thread.
 bool IsTargetMissing(RowId id);
 
-// Whether a row of the list (either one) is marked. Dialog thread.
-bool ShowsMissingRow(HWND list);
-
-// Makes the marked rows of the list its selection, the first of them focused
-// and in view; the number selected. Dialog thread.
-int SelectMissingRows(HWND list);
-
 // Workers that look at paths and have not ended yet.
 int RunningTargetChecks();
-
-// Forgets every mark; for a dialog that is starting.
-void ForgetMissingTargets();

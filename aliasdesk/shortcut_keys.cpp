@@ -1,6 +1,7 @@
 #include "shortcut_keys.h"
 
 #include "aliasdesk_ids.h"
+#include "report_table.h"
 
 #include <commctrl.h>
 
@@ -26,12 +27,15 @@ void FocusFilterBox(HWND dlg)
     SendMessageW(box, EM_SETSEL, 0, -1);
 }
 
+// Each row's change would repaint it: seconds for a long list.
 void SelectAllRows(HWND list)
 {
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED;
     item.state = LVIS_SELECTED;
+    HoldRedraw(list);
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    ReleaseRedraw(list, true);
 }
 
 } // namespace

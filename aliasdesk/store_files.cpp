@@ -39,6 +39,27 @@ std::wstring WithExtension(const std::wstring& path, const wchar_t* extension)
     return path.substr(0, dot + 1) + extension;
 }
 
+// Antivirus, the search indexer and sync clients open a file just written or
+// replaced for a moment; what fails with these errors may work a little later.
+bool MayPass(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// Tries again with a growing pause, about 2 s in all, while the error may pass.
+template <typename Attempt> bool RetryWhileBusy(Attempt attempt)
+{
+    constexpr DWORD kPausesMs[] = {10, 20, 40, 80, 160, 320, 500, 500, 500};
+    for (DWORD pause : kPausesMs) {
+        if (attempt())
+            return true;
+        if (!MayPass(GetLastError()))
+            return false;
+        Sleep(pause);
+    }
+    return attempt();
+}
+
 bool Exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -73,12 +94,14 @@ std::string DecodeHistory(const std::string& raw)
 
 bool Replace(const std::wstring& from, const std::wstring& to)
 {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return RetryWhileBusy([&] {
+        return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    });
 }
 
 bool RemoveIfPresent(const std::wstring& path)
 {
-    return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    return RetryWhileBusy([&] { return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; });
 }
 
 // A target that exists must be replaceable, or the commit would stop halfway.
@@ -91,9 +114,11 @@ bool CanReplace(const std::wstring& path)
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    UniqueHandle probe(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(probe);
+    return RetryWhileBusy([&] {
+        UniqueHandle probe(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(probe);
+    });
 }
 
 // The steps after the commit mark; each may run again after an interruption.
@@ -162,9 +187,12 @@ std::wstring CommitMarkPath(const std::wstring& config_path)
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
 {
-    UniqueHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    UniqueHandle file;
+    if (!RetryWhileBusy([&] {
+            file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+            return static_cast<bool>(file);
+        }))
         return false;
     DWORD written = 0;
     if (bytes.empty())
@@ -180,20 +208,25 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
     return FlushFileBuffers(file.get()) != FALSE;
 }
 
-bool CommitSavedPair(const wchar_t* config_path, bool config_present)
+Commit CommitSavedPair(const wchar_t* config_path, bool config_present)
 {
     const std::wstring config = config_path;
     if (!CanReplace(config) || !CanReplace(kHistoryFile))
-        return false;
+        return Commit::Failed;
     // From the moment the mark is on disk, the new pair is the store.
     const std::string mark = config_present ? kReplaceConfig : kDeleteConfig;
     if (!WriteWholeFile(CommitMarkPath(config_path), mark)) {
         const DWORD error = GetLastError();
         DeleteFileW(CommitMarkPath(config_path).c_str());
         SetLastError(error);
-        return false;
+        return Commit::Failed;
     }
-    return FinishCommit(config_path, CurrentNames(config_path), config_present);
+    return FinishCommit(config_path, CurrentNames(config_path), config_present) ? Commit::Done : Commit::Pending;
+}
+
+bool IsCommitPending(const wchar_t* config_path)
+{
+    return Exists(CommitMarkPath(config_path));
 }
 
 void RecoverInterruptedSave(const wchar_t* config_path)

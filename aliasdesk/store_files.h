@@ -29,13 +29,21 @@ std::wstring SavingPath(const std::wstring& path);
 std::wstring CommitMarkPath(const std::wstring& config_path);
 
 // Writes bytes to path, creating or replacing it, and flushes them to disk.
-// false (with GetLastError set) when any of it failed.
+// false (with GetLastError set) when any of it failed. A file another
+// program holds for a moment is waited for, about 2 s at most; so is every
+// replacement below.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
 // Replaces history.dat and config.ini by their saving copies as one step;
-// config_present false means the new table has no config.ini. On failure
-// before the commit the old pair stays whole; GetLastError tells why.
-bool CommitSavedPair(const wchar_t* config_path, bool config_present);
+// config_present false means the new table has no config.ini. Failed: the
+// old pair stays whole. Pending: the commit mark is on disk but a file could
+// not be replaced yet; the next RecoverInterruptedSave puts the new pair in
+// place. GetLastError tells why.
+enum class Commit { Done, Failed, Pending };
+Commit CommitSavedPair(const wchar_t* config_path, bool config_present);
+
+// A committed save has not been put in place yet.
+bool IsCommitPending(const wchar_t* config_path);
 
 // Finishes a save that was interrupted after its commit, or drops the copies
 // of one interrupted before it. Run before the store is read or written.

@@ -33,19 +33,18 @@ HANDLE AnyRunningWorker()
     return workers.empty() ? nullptr : workers.front().get();
 }
 
-// Dispatches messages sent from other threads until the thread ends.
-void WaitDispatchingSent(HANDLE thread)
+} // namespace
+
+void WaitDispatchingSent(HANDLE object)
 {
     for (;;) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD woke = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_SENDMESSAGE);
         if (woke != WAIT_OBJECT_0 + 1)
             return;
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
-
-} // namespace
 
 bool StartWorker(WorkerBody body, void* argument)
 {
@@ -101,8 +100,17 @@ LRESULT RunOnDialogThread(DialogStep step, void* context)
     return SendMessageW(dlg, WM_RUN_ON_DIALOG, reinterpret_cast<WPARAM>(step), reinterpret_cast<LPARAM>(context));
 }
 
+StepClock StepClock::Unbounded()
+{
+    StepClock clock;
+    clock.unbounded_ = true;
+    return clock;
+}
+
 bool StepClock::Spent() const
 {
+    if (unbounded_)
+        return false;
     constexpr LONGLONG kStepMicroseconds = 15000;
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);

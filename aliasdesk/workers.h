@@ -24,6 +24,10 @@ void StopWorkers();
 // Waits the same way until every worker has ended, without asking them to stop.
 void WaitForWorkers();
 
+// Waits until the object (a thread, an event) is signalled, dispatching the
+// messages other threads send meanwhile and only those.
+void WaitDispatchingSent(HANDLE object);
+
 // The dialog the workers report to; null while there is none.
 void SetWorkersDialog(HWND dlg);
 HWND WorkersDialog();
@@ -50,10 +54,13 @@ template <typename Step> LRESULT RunOnDialogThread(Step& step)
 class StepClock {
 public:
     StepClock() { QueryPerformanceCounter(&start_); }
+    // A clock that is never spent: the whole of a short piece of work at once.
+    static StepClock Unbounded();
     bool Spent() const;
 
 private:
     LARGE_INTEGER start_;
+    bool unbounded_ = false;
 };
 
 // The main dialog's handler of WM_RUN_ON_DIALOG.

@@ -6,12 +6,14 @@
 #include "bench_data.h"
 #include "bench_probe.h"
 #include "cell_edit.h"
+#include "conflicts.h"
 #include "handles.h"
 #include "main_dialog.h"
 #include "main_table.h"
 #include "missing_targets.h"
 #include "report_table.h"
 #include "resource_dialog.h"
+#include "row_removal.h"
 #include "temp_dir.h"
 #include "workers.h"
 
@@ -232,7 +234,61 @@ Measure MeasureMarkMissing(DialogSession& session)
     const bool finished = session.WaitFor([] { return RunningWorkerCount() == 0; });
     m.seconds = Now() - start;
     m.max_probe_ms = probe.Stop();
-    m.rows = SelectMissingRows(session.Item(IDC_MAIN_LIST));
+    m.rows = SelectMarkedRows(session.Item(IDC_MAIN_LIST), kMarkMissing);
+    m.status = !finished ? L"timeout" : (m.rows == m.expected_rows ? L"ok" : L"wrong");
+    return m;
+}
+
+// Every tenth row takes the alias of the row above it (untimed), as edits
+// would; the time until the pass that follows has marked them all.
+Measure MeasureMarkConflicts(DialogSession& session)
+{
+    Measure m;
+    m.id = MeasureId::MarkConflicts;
+    HWND list = session.Item(IDC_MAIN_LIST);
+    const int rows = session.RowCount(IDC_MAIN_LIST);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    for (int row = 10; row < rows; row += 10)
+        SetCellText(pMainTable, row, 0, CellText(pMainTable, row - 1, 0).get());
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    m.expected_rows = (rows - 1) / 10;
+    ResponsivenessProbe probe(session.dlg());
+    const double start = Now();
+    const bool finished = session.WaitFor(
+        [&] { return RunningConflictChecks() == 0 && CountMarkedRows(kMarkAliasRepeat) == m.expected_rows; });
+    m.seconds = Now() - start;
+    m.max_probe_ms = probe.Stop();
+    m.rows = CountMarkedRows(kMarkAliasRepeat);
+    m.status = !finished ? L"timeout" : (m.rows == m.expected_rows ? L"ok" : L"wrong");
+    return m;
+}
+
+// Selects every row, or every second one, as Ctrl+A or clicks would (untimed).
+int SelectRows(DialogSession& session, int every)
+{
+    HWND list = session.Item(IDC_MAIN_LIST);
+    const int rows = session.RowCount(IDC_MAIN_LIST);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    int selected = 0;
+    for (int row = 0; row < rows; row += every, ++selected)
+        SelectRow(list, row);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    return selected;
+}
+
+// Remove with the rows selected, until the last of them has gone.
+Measure MeasureRemove(DialogSession& session, MeasureId id, int every)
+{
+    Measure m;
+    m.id = id;
+    m.expected_rows = session.RowCount(IDC_MAIN_LIST) - SelectRows(session, every);
+    ResponsivenessProbe probe(session.dlg());
+    const double start = Now();
+    session.Click(IDC_REMOVE);
+    const bool finished = session.WaitFor([] { return RunningRemovals() == 0; });
+    m.seconds = Now() - start;
+    m.max_probe_ms = probe.Stop();
+    m.rows = session.RowCount(IDC_MAIN_LIST);
     m.status = !finished ? L"timeout" : (m.rows == m.expected_rows ? L"ok" : L"wrong");
     return m;
 }
@@ -252,6 +308,12 @@ Measure RunMeasure(DialogSession& session, const MeasureJob& job, MeasureId id)
         return TimeFillingMainList(session, id, IDC_RELOAD, job.rows);
     case MeasureId::MarkMissing:
         return MeasureMarkMissing(session);
+    case MeasureId::MarkConflicts:
+        return MeasureMarkConflicts(session);
+    case MeasureId::RemoveHalf:
+        return MeasureRemove(session, id, 2);
+    case MeasureId::RemoveAll:
+        return MeasureRemove(session, id, 1);
     }
     return Measure{};
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -19,6 +20,9 @@ constexpr MeasureInfo kInfo[] = {
     {MeasureId::FilterSome, L"filter_10_percent"},
     {MeasureId::FilterAll, L"filter_all"},
     {MeasureId::MarkMissing, L"mark_missing_10_percent"},
+    {MeasureId::MarkConflicts, L"mark_conflicts_10_percent"},
+    {MeasureId::RemoveHalf, L"remove_half_selected"},
+    {MeasureId::RemoveAll, L"remove_all_selected"},
 };
 
 const MeasureInfo& Info(MeasureId id)
@@ -214,7 +218,8 @@ std::string ResultsJson(const RunSettings& settings, const std::vector<SizeResul
 std::wstring ResultsTable(const std::vector<SizeResult>& sizes)
 {
     std::wstring table = L"Seconds (limit: the same work done with bare file calls; ratio = time / limit)\n";
-    table += L"   Rows    Scan    Walk   Ratio     Save   Write    Ratio    Load  Filter 10%  Filter *  Missing\n";
+    table += L"   Rows    Scan    Walk   Ratio     Save   Write    Ratio    Load  Filter 10%  Filter *  Missing"
+             L"  Conflicts  Remove 1/2  Remove all\n";
     for (const SizeResult& size : sizes) {
         std::wstring line;
         const Measure& scan = GetMeasure(size, MeasureId::Scan);
@@ -232,18 +237,24 @@ std::wstring ResultsTable(const std::vector<SizeResult>& sizes)
         AppendCell(&line, Cell(load, load.seconds, L"%.3f"), 8);
         AppendCell(&line, Cell(some, some.seconds, L"%.3f"), 12);
         AppendCell(&line, Cell(all, all.seconds, L"%.3f"), 10);
-        const Measure& missing = GetMeasure(size, MeasureId::MarkMissing);
-        AppendCell(&line, Cell(missing, missing.seconds, L"%.3f"), 9);
+        for (const auto& [id, width] : {std::pair{MeasureId::MarkMissing, size_t{9}},
+                                        std::pair{MeasureId::MarkConflicts, size_t{11}},
+                                        std::pair{MeasureId::RemoveHalf, size_t{12}},
+                                        std::pair{MeasureId::RemoveAll, size_t{12}}}) {
+            const Measure& m = GetMeasure(size, id);
+            AppendCell(&line, Cell(m, m.seconds, L"%.3f"), width);
+        }
         table += line + L"\n";
     }
     table += L"\nLongest time the dialog took to answer a probe message during each run (ms)\n";
-    table += L"   Rows    Scan    Save    Load  Filter 10%  Filter *  Missing\n";
+    table += L"   Rows    Scan    Save    Load  Filter 10%  Filter *  Missing  Conflicts  Remove 1/2  Remove all\n";
     for (const SizeResult& size : sizes) {
         std::wstring line;
         AppendCell(&line, std::to_wstring(size.rows), 7);
-        const MeasureId order[] = {MeasureId::Scan, MeasureId::Save, MeasureId::Load, MeasureId::FilterSome,
-                                   MeasureId::FilterAll, MeasureId::MarkMissing};
-        const size_t widths[] = {8, 8, 8, 12, 10, 9};
+        const MeasureId order[] = {MeasureId::Scan,        MeasureId::Save,          MeasureId::Load,
+                                   MeasureId::FilterSome,  MeasureId::FilterAll,     MeasureId::MarkMissing,
+                                   MeasureId::MarkConflicts, MeasureId::RemoveHalf, MeasureId::RemoveAll};
+        const size_t widths[] = {8, 8, 8, 12, 10, 9, 11, 12, 12};
         for (size_t i = 0; i < std::size(order); ++i) {
             const Measure& m = GetMeasure(size, order[i]);
             AppendCell(&line, Cell(m, m.max_probe_ms, L"%.1f"), widths[i]);

@@ -6,9 +6,12 @@
 #include <vector>
 
 // MarkMissing: the check of every row's program after a tenth of them went.
-enum class MeasureId { Scan, Save, Load, FilterSome, FilterAll, MarkMissing };
-constexpr MeasureId kMeasures[] = {MeasureId::Scan, MeasureId::FilterSome, MeasureId::FilterAll, MeasureId::Save,
-                                   MeasureId::Load, MeasureId::MarkMissing}; // the order they run in
+// MarkConflicts: the marks after every tenth row took the alias of the row above.
+// RemoveHalf, RemoveAll: Remove with every second row, then every row, selected.
+enum class MeasureId { Scan, Save, Load, FilterSome, FilterAll, MarkMissing, MarkConflicts, RemoveHalf, RemoveAll };
+constexpr MeasureId kMeasures[] = {MeasureId::Scan,          MeasureId::FilterSome, MeasureId::FilterAll,
+                                   MeasureId::Save,          MeasureId::Load,       MeasureId::MarkMissing,
+                                   MeasureId::MarkConflicts, MeasureId::RemoveHalf, MeasureId::RemoveAll}; // run order
 
 const wchar_t* MeasureName(MeasureId id);
 bool MeasureFromName(const std::wstring& name, MeasureId* id);

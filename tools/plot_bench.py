@@ -23,6 +23,9 @@ SERIES = [
     ("filter_10_percent", "seconds", "filter, 10 % of rows", "tab:purple", "-"),
     ("filter_all", "seconds", "filter, *", "tab:orange", "-"),
     ("mark_missing_10_percent", "seconds", "mark missing (10 % gone)", "tab:brown", "-"),
+    ("mark_conflicts_10_percent", "seconds", "mark conflicts (10 % repeat)", "tab:olive", "-"),
+    ("remove_half_selected", "seconds", "remove every second row", "tab:pink", "-"),
+    ("remove_all_selected", "seconds", "remove every row", "tab:gray", "-"),
 ]
 
 

@@ -5,6 +5,7 @@
 #include "debug_capture.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
+#include "handles.h"
 #include "main_table.h"
 #include "report_table.h"
 #include "store_files.h"
@@ -16,6 +17,8 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -431,11 +434,22 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     EXPECT_FALSE(PathExists(SavingPath(History())));
 }
 
-// A file held open elsewhere is not a file never saved: the loader says so
-// rather than show an empty table that a save would write over the aliases.
-TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereIsReportedAtReload)
+// A file held open elsewhere is not a file never saved: the loader says so,
+// and the table, the view and the unsaved change stay as they were, so that
+// OK once the file is free saves what the user sees.
+TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereFailsAReloadThatChangesNothing)
 {
-    WriteStore({L"kept"}, "[kept]\r\npath=c:\\kept.exe\r\nparameter=\r\n");
+    WriteStore({L"kept", L"gone"}, "[kept]\r\npath=c:\\kept.exe\r\n[gone]\r\npath=c:\\gone.exe\r\n");
+    Restart();
+    Select(Item(IDC_MAIN_LIST), 1);
+    Click(IDC_REMOVE);
+    SetDlgItemTextW(dlg_, IDC_FILTER, L"k");
+    SendMessageW(Item(IDC_FILTER), WM_CHAR, L'*', 1);
+    Settle();
+    const std::wstring pattern = Text(IDC_FILTER);
+    const std::vector<test::Row> table = MainRows();
+    const std::vector<test::Row> filtered = Rows(Item(IDC_FILTER_LIST));
+    ASSERT_EQ(1u, table.size());
     for (const auto& [file, text] : {std::pair{History(), L"Could not open history.dat file."},
                                      std::pair{Config(), L"Could not open config.ini file."}}) {
         WindowWatcher box(L"Velkor Error", PressButton(IDOK));
@@ -447,21 +461,18 @@ TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereIsReportedAtReload)
         ASSERT_TRUE(box.Seen());
         EXPECT_EQ(text, box.seen().text);
         EXPECT_EQ(L"Load failed!", Text(IDC_STATUS));
-        EXPECT_TRUE(MainRows().empty());
+        EXPECT_EQ(table, MainRows());
+        EXPECT_EQ(filtered, Rows(Item(IDC_FILTER_LIST)));
+        EXPECT_TRUE(IsWindowVisible(Item(IDC_FILTER_LIST)));
+        EXPECT_EQ(pattern, Text(IDC_FILTER));
+        EXPECT_EQ(1, bModified.load());
     }
-    Click(IDC_RELOAD); // once it can be read, the table comes back
-    Settle();
-    EXPECT_EQ((std::vector<test::Row>{{L"kept", L"", L"c:\\kept.exe"}}), MainRows());
+    SaveWith(IDC_OK); // once it can be written, the files hold what is shown
+    EXPECT_EQ(HistoryOf({L"kept"}), FileBytes(History()));
 }
 
-TEST_F(AliasStoreTest, AnUnreadableHistoryIsReported)
+TEST_F(AliasStoreTest, AHistoryHeldElsewhereIsNotRead)
 {
-    WindowWatcher box(L"Velkor Error", PressButton(IDOK));
-    PostMessageW(dlg_, WM_STORE_FAILED, kHistoryUnreadable, 0);
-    ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }));
-    EXPECT_EQ(L"Could not open history.dat file.", box.seen().text);
-
-    // Held open elsewhere with no sharing: the reader says it could not open it.
     ASSERT_TRUE(WriteFileBytes(History(), HistoryOf({L"a"})));
     HANDLE held = CreateFileW(History().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     wchar_t buffer[16];
@@ -485,15 +496,55 @@ TEST_F(AliasStoreTest, ClosingDuringALoadStopsIt)
     EXPECT_EQ(0, RunningWorkerCount());
 }
 
-TEST_F(AliasStoreTest, ClosingDuringASaveLetsItFinish)
+// Another program (antivirus, a sync client) holding a file of the store for
+// a moment does not fail the save; holding it for good does, and says so.
+TEST_F(AliasStoreTest, AFileHeldForAMomentIsWaitedForAndOneHeldForGoodFailsTheSave)
 {
     Enter(kNotepadAndCalc);
-    BetweenWorkerSteps steps(dlg_);
-    // Closed once the saver has read the table; the close waits for it.
-    steps.After(1, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true);
-    Click(IDC_APPLY);
-    ASSERT_TRUE(steps.PumpUntilActed());
-    EXPECT_FALSE(IsOpen());
+    SaveWith(IDC_APPLY);
+    for (const DWORD hold_ms : {DWORD{300}, DWORD{INFINITE}}) {
+        SCOPED_TRACE(hold_ms);
+        const std::wstring alias = L"more" + std::to_wstring(hold_ms);
+        Enter({{alias, L"", L"c:\\more.exe"}});
+        UniqueHandle held(CreateFileW(Config().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        std::thread release;
+        if (hold_ms != INFINITE)
+            release = std::thread([&] {
+                Sleep(hold_ms);
+                held.reset();
+            });
+        std::optional<WindowWatcher> box;
+        if (hold_ms == INFINITE)
+            box.emplace(L"Velkor Error", PressButton(IDOK));
+        SaveWith(IDC_APPLY);
+        if (release.joinable())
+            release.join();
+        held.reset();
+        EXPECT_EQ(hold_ms == INFINITE, box && box->Seen());
+        EXPECT_EQ(hold_ms == INFINITE ? L"<missing>" : L"c:\\more.exe", ConfigValue(alias, L"path"));
+    }
+}
+
+// Closing waits for a save that runs. When it failed, the user is told and
+// the dialog stays open, to save again or close without saving.
+TEST_F(AliasStoreTest, ClosingDuringASaveWaitsForItAndStaysWhenItFailed)
+{
+    Enter(kNotepadAndCalc);
+    ASSERT_TRUE(WriteFileBytes(Config(), ""));
+    for (const bool fails : {true, false}) {
+        SCOPED_TRACE(fails ? "failing" : "succeeding");
+        SetFileAttributesW(Config().c_str(), fails ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+        std::optional<WindowWatcher> box;
+        if (fails)
+            box.emplace(L"Velkor Error", PressButton(IDOK));
+        BetweenWorkerSteps steps(dlg_);
+        steps.After(1, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true); // once the saver read the table
+        Click(IDC_APPLY);
+        ASSERT_TRUE(steps.PumpUntilActed());
+        EXPECT_EQ(fails, IsOpen());
+        EXPECT_EQ(fails, box && box->Seen());
+    }
     EXPECT_EQ(L"c:\\windows\\calc.exe", ConfigValue(L"calc", L"path"));
     EXPECT_EQ(26u, FileBytes(History()).size());
 }

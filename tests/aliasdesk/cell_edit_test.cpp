@@ -4,6 +4,7 @@
 #include "app_state.h"
 #include "dialog_fixture.h"
 #include "list_input.h"
+#include "main_table.h"
 #include "platform.h"
 #include "window_watch.h"
 #include "wait.h"
@@ -182,6 +183,22 @@ TEST_F(CellEditTest, AnEditWhoseRowWasReplacedWritesNothing)
     EXPECT_EQ((std::vector<test::Row>{rows_[3], rows_[1]}), Rows(Filter()));
     EXPECT_EQ(rows_, Rows(Main()));
     EXPECT_FALSE(IsCellEditing());
+}
+
+// A row above the edited one goes while the box is open (a removal, Reload):
+// the alias lands on the edited row only, not in the place it left.
+TEST_F(CellEditTest, AnEditOfARowThatMovedLandsOnThatRowOnly)
+{
+    HWND edit = OpenEditByClicks(Main(), 2, 0);
+    ASSERT_NE(nullptr, edit);
+    ListView_DeleteItem(Main(), 0);
+    EndEdit(Main(), L"brush", VK_RETURN);
+
+    std::vector<test::Row> expected(rows_.begin() + 1, rows_.end());
+    expected[1].alias = L"brush";
+    EXPECT_EQ(expected, Rows(Main()));
+    EXPECT_EQ(1, FindFirstAlias(L"brush"));
+    EXPECT_EQ(-1, FindFirstAlias(L"paint"));
 }
 
 } // namespace

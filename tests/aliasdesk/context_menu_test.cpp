@@ -223,7 +223,7 @@ TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
         int answer;
         std::vector<int> selected_after;
         std::vector<bool> enabled; // run, as administrator, folder, copy path, copy alias, edit, remove
-        bool select_missing;
+        bool select_missing; // and Select conflicts: these rows have none
     };
     const Case cases[] = {
         {"nothing", {}, -1, false, false, 0, {}, {o, o, o, o, o, o, o}, o},
@@ -253,6 +253,7 @@ TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
             EndActivity(dlg_, Activity::Save);
         std::vector<bool> expected = c.enabled;
         expected.push_back(c.select_missing);
+        expected.push_back(o);
         EXPECT_EQ(c.selected_after, SelectedRows(list));
         EXPECT_EQ(expected, EnabledItems());
         EXPECT_EQ(rows_, Rows(Main()));
@@ -264,7 +265,7 @@ TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
     Select(Main(), 1);
     ListView_SetItemState(Main(), 1, LVIS_FOCUSED, LVIS_FOCUSED);
     MenuKey(Main(), kMenuCopyAlias);
-    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, X, o}), EnabledItems());
+    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, X, o, o}), EnabledItems());
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
 }
 
@@ -286,7 +287,8 @@ TEST_F(ContextMenuTest, EveryItemHasAMnemonicOfItsOwn)
         keys += key;
     }
     EXPECT_EQ((std::vector<std::wstring>{L"&Run", L"Run as a&dministrator", L"Open containing &folder", L"Copy &path",
-                                         L"Copy &alias", L"&Edit", L"Re&move", L"", L"&Select missing"}),
+                                         L"Copy &alias", L"&Edit", L"Re&move", L"", L"&Select missing",
+                                         L"Select &conflicts"}),
               texts);
 }
 
@@ -315,6 +317,13 @@ TEST_F(ContextMenuTest, ItemsActOnTheRowsTheMenuOpenedOnThoughRowsMovedMeanwhile
     meanwhile = [this] { ListView_DeleteItem(Main(), 0); }; // nova itself
     RightClickCell(Main(), 0, 2, kMenuEdit);
     EXPECT_FALSE(IsCellEditing()) << "calc moved under the point";
+
+    // A scan ending while the menu is open selects row 0 as well.
+    ListView_DeleteAllItems(Main());
+    Fill(rows_);
+    meanwhile = [this] { Select(Main(), 0); };
+    RightClickCell(Main(), 2, 0, kMenuRemove);
+    EXPECT_EQ((std::vector<test::Row>{rows_[0], rows_[1]}), Rows(Main()));
 }
 
 TEST_F(ContextMenuTest, RemoveInTheFilteredViewTakesTheMainRowTheFilterRowCameFrom)
@@ -406,7 +415,7 @@ TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
         });
         RightClickCell(Main(), 1, 0);
     }
-    EXPECT_EQ(9, items);
+    EXPECT_EQ(10, items);
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
 }
 

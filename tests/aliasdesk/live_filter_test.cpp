@@ -6,6 +6,7 @@
 #include "list_input.h"
 #include "main_dialog.h"
 #include "main_table.h"
+#include "row_removal.h"
 #include "replaced_proc.h"
 #include "report_table.h"
 #include "wait.h"

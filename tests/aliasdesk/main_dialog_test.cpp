@@ -5,6 +5,7 @@
 #include "dialog_template.h"
 #include "main_dialog.h"
 #include "main_table.h"
+#include "row_removal.h"
 #include "report_table.h"
 #include "wait.h"
 #include "window_watch.h"

@@ -1,7 +1,9 @@
 #include "missing_targets.h"
 
 #include "ascii_text.h"
+#include "conflicts.h"
 #include "context_menu.h"
+#include "handles.h"
 #include "list_input.h"
 #include "store_pair.h"
 #include "temp_dir.h"
@@ -27,12 +29,13 @@ std::wstring AbsentDrivePath()
     return L"";
 }
 
-bool missing_enabled; // the last menu's Select missing
+int picked = kMenuSelectMissing; // what the menu is answered with
+bool picked_enabled; // whether the last menu offered it
 
-int PickSelectMissing(HMENU menu, HWND, POINT)
+int PickSelectMarked(HMENU menu, HWND, POINT)
 {
-    missing_enabled = !(GetMenuState(menu, kMenuSelectMissing, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
-    return kMenuSelectMissing;
+    picked_enabled = !(GetMenuState(menu, static_cast<UINT>(picked), MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+    return picked;
 }
 
 class MissingTargetsTest : public ListTest {
@@ -40,7 +43,8 @@ protected:
     void SetUp() override
     {
         ListTest::SetUp();
-        SetContextMenuPicker(&PickSelectMissing);
+        SetContextMenuPicker(&PickSelectMarked);
+        picked = kMenuSelectMissing;
         ASSERT_TRUE(MakePrograms(programs_.path(), L"tool", 4));
     }
     void TearDown() override
@@ -55,6 +59,11 @@ protected:
     // Select missing from the menu of the list; the aliases it selected.
     std::vector<std::wstring> SelectMissing(HWND list)
     {
+        picked = kMenuSelectMissing;
+        return SelectPicked(list);
+    }
+    std::vector<std::wstring> SelectPicked(HWND list)
+    {
         SendMessageW(dlg_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
         std::vector<std::wstring> aliases;
         for (int row = -1; (row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) != -1;)
@@ -62,24 +71,37 @@ protected:
         return aliases;
     }
 
-    // Every main row is marked exactly when its program is not there.
+    // Every main row is marked exactly when its program is not there, and the
+    // marks of rows that went are forgotten.
     void ExpectMarksMatchTheDisk(const char* when)
     {
-        for (int row = 0; row < static_cast<int>(SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0)); ++row)
+        int missing = 0;
+        for (int row = 0; row < static_cast<int>(SendMessageW(Main(), LVM_GETITEMCOUNT, 0, 0)); ++row) {
+            missing += !PathExists(Cell(Main(), row, 2));
             EXPECT_EQ(!PathExists(Cell(Main(), row, 2)), IsTargetMissing(IdOfRow(Main(), row)))
                 << when << ": row " << row << " " << NarrowAscii(Cell(Main(), row, 2));
+        }
+        EXPECT_EQ(missing, CountMarkedRows(kMarkMissing)) << when;
     }
 
-    COLORREF DrawnTextColor(int row)
+    // How the row would be drawn: its text colour, and whether in bold.
+    std::pair<COLORREF, bool> Drawn(int row)
     {
+        UniqueDc dc(CreateCompatibleDC(nullptr));
+        SelectObject(dc.get(), GetStockObject(DEFAULT_GUI_FONT));
         NMLVCUSTOMDRAW draw{};
         draw.nmcd.hdr = {Main(), IDC_MAIN_LIST, static_cast<UINT>(NM_CUSTOMDRAW)};
+        draw.nmcd.hdc = dc.get();
         draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
         draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
         draw.clrText = CLR_DEFAULT;
         SendMessageW(dlg_, WM_NOTIFY, IDC_MAIN_LIST, reinterpret_cast<LPARAM>(&draw));
-        return draw.clrText;
+        LOGFONTW face{};
+        GetObjectW(GetCurrentObject(dc.get(), OBJ_FONT), sizeof(face), &face);
+        SelectObject(dc.get(), GetStockObject(SYSTEM_FONT)); // the list's bold font is not this test's to keep
+        return {draw.clrText, face.lfWeight >= FW_BOLD};
     }
+    COLORREF DrawnTextColor(int row) { return Drawn(row).first; }
 
     TempDir programs_;
 };
@@ -117,7 +139,7 @@ TEST_F(MissingTargetsTest, ReloadMarksTheGoneRowsGreyAndTheMarksFollowTheirRows)
     Click(IDC_RELOAD);
     Settle();
     EXPECT_EQ((std::vector<std::wstring>{L"gone", L"alsogone"}), SelectMissing(Main()));
-    EXPECT_TRUE(missing_enabled);
+    EXPECT_TRUE(picked_enabled);
     EXPECT_EQ(GetSysColor(COLOR_GRAYTEXT), DrawnTextColor(1));
     EXPECT_EQ(CLR_DEFAULT, DrawnTextColor(0));
 
@@ -129,8 +151,8 @@ TEST_F(MissingTargetsTest, ReloadMarksTheGoneRowsGreyAndTheMarksFollowTheirRows)
     TypeFilter(L"\b\b\b\b\bhere");
     ASSERT_EQ(1, SendMessageW(Filter(), LVM_GETITEMCOUNT, 0, 0));
     SelectMissing(Filter());
-    EXPECT_FALSE(missing_enabled);
-    EXPECT_FALSE(missing_enabled);
+    EXPECT_FALSE(picked_enabled);
+    EXPECT_FALSE(picked_enabled);
 }
 
 // A sort, a removal, an edit or a Clear landing between the check's reading of
@@ -161,6 +183,59 @@ TEST_F(MissingTargetsTest, AnActionBetweenTheChecksStepsLeavesNoMarkOnAWrongRow)
         Settle();
         ExpectMarksMatchTheDisk(name);
     }
+}
+
+// Rows repeating an earlier row's alias (as the list compares labels) or
+// path are drawn bold and selected by Select conflicts; the marks follow an
+// edit (its own row at once), a sort and a removal.
+TEST_F(MissingTargetsTest, RepeatedAliasesAndPathsAreMarkedAfterEveryChange)
+{
+    Fill({{L"calc", L"", L"c:\\tools\\calc.exe"},
+          {L"notepad", L"", L"c:\\tools\\notepad.exe"},
+          {L"CALC", L"", L"d:\\other\\calc.exe"},
+          {L"pad", L"", L"C:/Tools/sub/../notepad.exe"},
+          {L"nova", L"", L"c:\\nova.exe"}});
+    picked = kMenuSelectConflicts;
+    auto shows = [this](const std::vector<std::wstring>& aliases) {
+        return PumpUntil([&] { return RunningConflictChecks() == 0 && SelectPicked(Main()) == aliases; });
+    };
+    EXPECT_TRUE(shows({L"CALC", L"pad"}));
+    EXPECT_TRUE(picked_enabled);
+    EXPECT_EQ((std::pair{CLR_DEFAULT, true}), Drawn(2));
+    EXPECT_EQ((std::pair{CLR_DEFAULT, false}), Drawn(1));
+
+    ASSERT_TRUE(OpenEditByClicks(Main(), 4, 0));
+    EndEdit(Main(), L"Notepad", VK_RETURN);
+    EXPECT_TRUE(HasRowMark(IdOfRow(Main(), 4), kMarkAliasRepeat)) << "at once";
+    EXPECT_TRUE(shows({L"CALC", L"pad", L"Notepad"}));
+
+    ClickHeader(Main(), 0); // ascending, then descending: pad comes first
+    ClickHeader(Main(), 0);
+    EXPECT_TRUE(shows({L"notepad", L"Notepad", L"CALC"}));
+
+    SelectPicked(Main()); // no row stays selected but pad
+    Select(Main(), 0);
+    for (int row : SelectedRows(Main()))
+        Select(Main(), row, row == 0);
+    PressKey(Main(), VK_DELETE);
+    EXPECT_TRUE(shows({L"Notepad", L"CALC"}));
+    EXPECT_EQ(2, CountMarkedRows(kMarkAliasRepeat));
+    EXPECT_EQ(0, CountMarkedRows(kMarkPathRepeat));
+}
+
+TEST(ComparablePathTest, SlashesDotsAndLetterCaseAside)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:/Tools/Sub/../X.EXE", L"c:\\tools\\x.exe"},
+        {L"c:\\a\\.\\b\\\\c.exe", L"c:\\a\\b\\c.exe"},
+        {L"c:\\..\\..\\x.exe", L"c:\\x.exe"},
+        {L"\\\\Server\\Share\\..\\x.exe", L"\\\\server\\share\\x.exe"},
+        {L"tools\\..\\x.exe", L"x.exe"},
+        {L"\\tools\\x.exe\\", L"\\tools\\x.exe"},
+        {L"", L""},
+    };
+    for (const auto& [path, compared] : cases)
+        EXPECT_EQ(compared, ComparablePath(path)) << NarrowAscii(path);
 }
 
 } // namespace

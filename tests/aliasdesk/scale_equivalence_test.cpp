@@ -45,11 +45,14 @@ int CALLBACK ByLabelLength(LPARAM row1, LPARAM row2, LPARAM list)
 
 using ScaleEquivalenceTest = MainDialogTest;
 
+// The alias index against LVM_FINDITEMW, the identity index against the
+// rows' item data and the mark count against the marks rows carry, after
+// every kind of change in random order.
 TEST_F(ScaleEquivalenceTest, TheAliasIndexFindsWhatTheListFinds)
 {
     HWND list = Item(IDC_MAIN_LIST);
     std::mt19937 random(42);
-    std::uniform_int_distribution<int> action(0, 9);
+    std::uniform_int_distribution<int> action(0, 11);
     for (int step = 0; step < 250; ++step) {
         const int count = GetRowCount(pMainTable);
         std::uniform_int_distribution<int> any_row(0, std::max(0, count - 1));
@@ -84,6 +87,16 @@ TEST_F(ScaleEquivalenceTest, TheAliasIndexFindsWhatTheListFinds)
             if (step % 50 == 4)
                 DeleteAllRows(pMainTable);
             break;
+        case 5: // a mark set or cleared
+            if (count > 0) {
+                const RowId id = IdOfRow(list, any_row(random));
+                SetRowMark(id, kMarkMissing, !HasRowMark(id, kMarkMissing));
+            }
+            break;
+        case 6: // many removals in a row, fewer and more than the identity index keeps
+            for (int n = 0; n < (step % 2 ? 40 : 70) && GetRowCount(pMainTable) > 0; ++n)
+                SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(random() % GetRowCount(pMainTable)), 0);
+            break;
         default: { // rows appended the way scans and loads append them
             std::vector<std::wstring> aliases(3);
             std::vector<AliasRow> rows;
@@ -98,6 +111,12 @@ TEST_F(ScaleEquivalenceTest, TheAliasIndexFindsWhatTheListFinds)
             const std::wstring alias = RandomAlias(random);
             ASSERT_EQ(FindAlias(alias.c_str(), -1), FindFirstAlias(alias.c_str())) << "step " << step;
         }
+        int marked = 0;
+        for (int row = 0; row < GetRowCount(pMainTable); ++row) {
+            ASSERT_EQ(row, RowOfId(IdOfRow(list, row))) << "step " << step;
+            marked += HasRowMark(IdOfRow(list, row), kMarkMissing);
+        }
+        ASSERT_EQ(marked, CountMarkedRows(kMarkMissing)) << "step " << step;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "handles.h"
 #include "list_input.h"
 #include "main_table.h"
+#include "row_removal.h"
 #include "platform.h"
 #include "profile_codec.h"
 #include "store_files.h"
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -184,12 +186,13 @@ TEST_F(TableIntegrityTest, ASaveTakesTheRowsAScanAppendsMeanwhile)
     EXPECT_EQ(Lowered(Rows(Main())), StoredRows());
 }
 
-enum class Operation { Save, Reload, FilterPass, Scan };
-const Operation kOperations[] = {Operation::Save, Operation::Reload, Operation::FilterPass, Operation::Scan};
+enum class Operation { Save, Reload, FilterPass, Scan, Removal };
+const Operation kOperations[] = {Operation::Save, Operation::Reload, Operation::FilterPass, Operation::Scan,
+                                 Operation::Removal};
 
 const char* NameOf(Operation operation)
 {
-    const char* names[] = {"Save", "Reload", "FilterPass", "Scan"};
+    const char* names[] = {"Save", "Reload", "FilterPass", "Scan", "Removal"};
     return names[static_cast<int>(operation)];
 }
 
@@ -204,6 +207,8 @@ TEST_P(HeldWorkerTest, LeavesTheTableAsItStands)
     const std::wstring folder = dir_.path() + L"\\progs";
     std::vector<std::wstring> programs;
     std::vector<test::Row> stored, before, expected;
+    RowId before_reload = 0;
+    std::set<RowId> chosen;
     struct Held {
         std::function<void()> prepare;
         int steps; // the action lands once the worker has run this many
@@ -225,22 +230,25 @@ TEST_P(HeldWorkerTest, LeavesTheTableAsItStands)
          }},
         // Reload held between two slices of its emptying, while a scan
         // appends: the rows Reload found all go, whatever moved them, and the
-        // scan's rows stay.
+        // scan's rows stay, one of them listing a program that only a row
+        // about to go listed.
         {[&] {
              Append(L"stored", 3);
              Save();
              stored = StoredRows();
              SendMessageW(Main(), LVM_DELETEALLITEMS, 0, 0);
              Append(L"old", 20000);
+             before_reload = NewestRowId();
          },
-         1,
+         2,
          [&] {
              AddAliasRow(L"m-scan0", L"c:\\m-scan0.exe", nullptr); // as a scan still running would
              AddAliasRow(L"m-scan1", L"c:\\m-scan1.exe", nullptr);
+             AddAliasRow(L"aold0", L"c:\\aold0.exe", nullptr);
              Act(action);
-             for (const test::Row& row : Rows(Main())) {
-                 if (row.alias.starts_with(L"m-scan"))
-                     expected.push_back(row);
+             for (int row = 0; row < Count(Main()); ++row) {
+                 if (IdOfRow(Main(), row) > before_reload)
+                     expected.push_back({Cell(Main(), row, 0), Cell(Main(), row, 1), Cell(Main(), row, 2)});
              }
          },
          [&] { Click(IDC_RELOAD); },
@@ -301,6 +309,44 @@ TEST_P(HeldWorkerTest, LeavesTheTableAsItStands)
              }
              EXPECT_EQ(Sorted(expected), Sorted(rows));
          }},
+        // A removal of many rows held between two of its steps: exactly the
+        // chosen rows go, wherever the action moved them.
+        {[&] {
+             Append(L"row", 3000);
+             for (int row = 0; row < 3000; row += 2) {
+                 Select(Main(), row);
+                 chosen.insert(IdOfRow(Main(), row));
+             }
+             for (int row = 1; row < 3000; row += 2)
+                 expected.push_back({Cell(Main(), row, 0), Cell(Main(), row, 1), Cell(Main(), row, 2)});
+         },
+         1,
+         [&] {
+             // Should the removal have ended already, Remove and the Delete
+             // key take row 0 and the row it left selected, and Edit row 0.
+             std::vector<int> taken = SelectedRows(Main());
+             taken.push_back(0);
+             for (int row : taken) {
+                 const auto at = std::find(expected.begin(), expected.end(),
+                                           test::Row{Cell(Main(), row, 0), L"", Cell(Main(), row, 2)});
+                 if (at != expected.end() && (action == Action::Remove || action == Action::DeleteKey))
+                     expected.erase(at);
+                 else if (at != expected.end() && action == Action::Edit && row == 0)
+                     at->path = L"c:\\edited.exe";
+             }
+             Act(action);
+         },
+         [&] { Click(IDC_REMOVE); },
+         [&] {
+             for (int row = 0; row < Count(Main()); ++row)
+                 EXPECT_EQ(0u, chosen.count(IdOfRow(Main(), row))) << row;
+             if (action == Action::Clear || action == Action::Reload)
+                 expected.clear();
+             EXPECT_EQ(Sorted(expected), Sorted(Rows(Main())));
+             if (action != Action::Reload) { // which leaves the count label as it was
+                 EXPECT_EQ(std::to_wstring(Count(Main())), Text(IDC_COUNT));
+             }
+         }},
     };
     const Held& held = operations[static_cast<int>(operation)];
     held.prepare();
@@ -318,6 +364,38 @@ INSTANTIATE_TEST_SUITE_P(EveryAction, HeldWorkerTest,
                              return std::string(NameOf(std::get<0>(param.param))) + "_" +
                                  NameOf(std::get<1>(param.param));
                          });
+
+// OK closes only when its save left the files holding the table as it
+// stands: an action landing after the save read the table (and Reload is
+// refused while it writes) keeps the dialog open with the change unsaved,
+// and the next OK saves it and closes.
+class OkDuringASaveTest : public TableIntegrityTest, public ::testing::WithParamInterface<Action> { };
+
+TEST_P(OkDuringASaveTest, ClosesOnlyWhenTheFilesHoldTheTable)
+{
+    const Action action = GetParam();
+    Append(L"row", 4);
+    MarkModified();
+    AfterSteps(1, [&] { Act(action); }); // the save's one step of reading
+    Click(IDC_OK);
+    Settle();
+    if (action == Action::Reload) {
+        EXPECT_FALSE(IsOpen());
+        return;
+    }
+    ASSERT_TRUE(IsOpen());
+    EXPECT_EQ(L"Not closed: changed while saving.", Text(IDC_STATUS));
+    EXPECT_EQ(1, bModified.load());
+    const std::vector<test::Row> shown = Lowered(Rows(Main()));
+    EXPECT_NE(shown, StoredRows());
+    Click(IDC_OK);
+    Settle();
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(shown, StoredRows());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryAction, OkDuringASaveTest, ::testing::ValuesIn(kActions),
+                         [](const ::testing::TestParamInfo<Action>& param) { return NameOf(param.param); });
 
 // Duplicate aliases are a normal state: a filter row stands for exactly the
 // main row it was copied from, never for the first one with its alias.

@@ -3,6 +3,7 @@
 #include "aliasdesk_driver.h"
 #include "aliasdesk_ids.h"
 #include "platform.h"
+#include "store_pair.h"
 #include "temp_dir.h"
 #include "test_row.h"
 
@@ -82,6 +83,43 @@ TEST_F(AliasdeskProgram, CancelEndsWithCodeZero)
 {
     ASSERT_TRUE(desk_->Click(IDC_CANCEL));
     EXPECT_EQ(0u, desk_->program().WaitForExit());
+}
+
+// One folder, one writer. A second start in the folder of a running copy,
+// even during its save, brings that copy back and ends without touching the
+// store; two started at once leave one; a copy in another folder runs beside.
+TEST_F(AliasdeskProgram, ASecondCopyInTheSameFolderEndsAndBringsTheFirstBack)
+{
+    const std::wstring exe = dir_.path() + L"\\aliasdesk.exe";
+    const std::wstring programs = dir_.path() + L"\\programs";
+    ASSERT_TRUE(MakeDirs(programs) && MakePrograms(programs, L"p", 300));
+    ASSERT_TRUE(desk_->Scan(programs));
+    ShowWindow(desk_->dlg(), SW_MINIMIZE);
+    desk_->MarkStatus();
+    ASSERT_TRUE(desk_->Click(IDC_APPLY));
+    RemoteProgram second(exe, dir_.path());
+    ASSERT_TRUE(second.started());
+    EXPECT_EQ(0u, second.WaitForExit());
+    ASSERT_TRUE(desk_->WaitIdle());
+    EXPECT_FALSE(IsIconic(desk_->dlg())) << "the first copy is shown again";
+    const StorePair saved = ReadStorePair(dir_.path());
+    EXPECT_EQ(desk_->Rows(IDC_MAIN_LIST), saved.rows) << "the second start left the save alone";
+
+    TempDir both(L"-both");
+    ASSERT_TRUE(CopyFileW(exe.c_str(), (both.path() + L"\\aliasdesk.exe").c_str(), FALSE));
+    RemoteProgram one(both.path() + L"\\aliasdesk.exe", both.path());
+    RemoteProgram two(both.path() + L"\\aliasdesk.exe", both.path());
+    const HANDLE processes[] = {one.process(), two.process()};
+    const DWORD first = WaitForMultipleObjects(2, processes, FALSE, 30000) - WAIT_OBJECT_0;
+    ASSERT_LT(first, 2u) << "one of two copies started at once ends";
+    RemoteProgram& ends = first == 0 ? one : two;
+    RemoteProgram& stays = first == 0 ? two : one;
+    EXPECT_EQ(0u, ends.WaitForExit());
+    HWND shown = stays.WaitForWindow(L"Velkor - Add");
+    ASSERT_NE(nullptr, shown);
+    EXPECT_TRUE(IsWindow(desk_->dlg())) << "a copy in another folder runs beside";
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, stays.WaitForExit());
 }
 
 TEST(AliasdeskImage, BindsThemeAndCompositionLibrariesOnlyOnFirstUse)
