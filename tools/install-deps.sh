@@ -32,9 +32,12 @@ packages=()
 for cmd in "${!needed[@]}"; do
     command -v "$cmd" >/dev/null 2>&1 || packages+=("${needed[$cmd]}")
 done
-# 64-bit Wine and GoogleTest's sources are files, not commands.
+# 64-bit Wine, GoogleTest's sources and fonts are files, not commands.
 [ -e /usr/lib/wine/wine64 ] || packages+=(wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || packages+=(googletest)
+# Wine's own fonts: Marlett draws the caption buttons as symbols (without
+# it they show as "0 1 r"), Tahoma is the dialogs' font as on Windows.
+[ -f /usr/share/wine/fonts/marlett.ttf ] || packages+=(fonts-wine)
 # The benchmark's plot, drawn by the system's Python (not one on PATH before it).
 /usr/bin/python3 -c 'import matplotlib' >/dev/null 2>&1 || packages+=(python3-matplotlib)
 # The native sanitizer run links the host compiler's ASan and UBSan runtimes.
