@@ -10,6 +10,7 @@
 #include "row_removal.h"
 #include "aliasdesk_ids.h"
 #include "store_files.h"
+#include "store_reading.h"
 #include "wide_text.h"
 #include "workers.h"
 
@@ -24,15 +25,22 @@
 
 namespace {
 
-constexpr int kPathCapacity = 512;
-// No alias the program makes comes near this; a longer name is damage, and
-// listing it would cost seconds for every repaint of the list.
-constexpr size_t kLongestName = 4096;
-constexpr int kParameterCapacity = MAX_PATH;
+// Rows go to the table this many at a time: one step on the dialog thread.
+constexpr size_t kLoadChunk = 512;
 
 std::atomic<bool> store_busy;
-std::atomic<bool> reloading; // the load that starts replaces the rows Reload found
 int activities[3]; // by Activity; dialog thread only
+
+// What a load reads, and what it does with the rows: Start and Reload read
+// the store, Restore the pair its last save replaced (replacing the table,
+// as Reload does, but unsaved), Import another table (appending to it).
+enum class LoadKind { Start, Reload, Restore, Import };
+
+struct LoadRequest {
+    HWND dialog;
+    LoadKind kind;
+    StorePaths paths;
+};
 
 struct SavedRow {
     std::wstring alias, parameter, path;
@@ -58,55 +66,6 @@ void UpdateStoreButtons(HWND dlg)
 void SetStatus(HWND dlg, const wchar_t* text)
 {
     SetDlgItemTextW(dlg, IDC_STATUS, text);
-}
-
-void ShowProgress(HWND dlg, int upper)
-{
-    HWND bar = GetDlgItem(dlg, IDC_PROGRESS);
-    SendMessageW(bar, PBM_SETRANGE32, 0, upper);
-    ShowWindow(bar, SW_SHOW);
-}
-
-void SetProgress(HWND dlg, int position)
-{
-    SendMessageW(GetDlgItem(dlg, IDC_PROGRESS), PBM_SETPOS, position, 0);
-}
-
-void HideProgress(HWND dlg, int position)
-{
-    SetProgress(dlg, position);
-    ShowWindow(GetDlgItem(dlg, IDC_PROGRESS), SW_HIDE);
-}
-
-enum class Readable { Yes, Missing, No };
-
-// Only a missing file means nothing was saved yet. One that is there but
-// cannot be read (held open elsewhere, no access) must be reported: the table
-// would show empty, and the next save would replace every alias in it.
-Readable CanOpenForReading(const wchar_t* path)
-{
-    if (FILE* file = _wfopen(path, L"r")) {
-        fclose(file);
-        return Readable::Yes;
-    }
-    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
-        return Readable::No;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Readable::Missing : Readable::No;
-}
-
-// Both files: Missing when either is (nothing saved yet), else No with the
-// failure to report when either cannot be read.
-Readable ReadableStore(WPARAM* failure)
-{
-    const Readable history = CanOpenForReading(kHistoryFile);
-    const Readable config = CanOpenForReading(szConfigPath);
-    if (history == Readable::Missing || config == Readable::Missing)
-        return Readable::Missing;
-    if (history == Readable::Yes && config == Readable::Yes)
-        return Readable::Yes;
-    *failure = history == Readable::No ? kHistoryUnreadable : kConfigUnreadable;
-    return Readable::No;
 }
 
 // Appends the rows from snapshot.rows.size() up to end, a chunk at most and
@@ -232,91 +191,42 @@ SaveResult SaveTable(HWND dlg, const std::vector<SavedRow>& rows)
                                                                       : SaveResult::Failed;
 }
 
-// Reads history.dat into a buffer that grows until the whole file fits;
-// empty when it could not be read.
-std::vector<wchar_t> ReadHistoryNames(int* units)
-{
-    std::vector<wchar_t> buffer;
-    for (int k = 1;; k *= 2) { // doubling: a large file is read a few times, not once per 10 KB
-        buffer.assign(static_cast<size_t>(5120 * k), L'\0');
-        if (ReadHistoryFile(buffer.data(), 5120 * k, units))
-            return buffer;
-        if (*units < 5120 * k)
-            return {}; // could not be opened: growing will not help
-    }
-}
-
-struct LoadedRow {
-    const wchar_t* alias; // in StoreContents::names
-    std::wstring path;
-    std::wstring parameter;
-};
-
-// Both files, read whole before the table is touched.
-struct StoreContents {
-    std::vector<wchar_t> names;
-    int units = 0;
-    int listed = 0; // names read, the ones too long to list included
-    std::vector<LoadedRow> rows;
-};
-
-// Progress and the stop request are looked at once per this many names.
-constexpr int kLoadChunk = 512;
-
-void ReadRowsOfNames(HWND dlg, const ConfigIndex& config, StoreContents* store)
-{
-    std::vector<wchar_t> path(kPathCapacity), parameter(kParameterCapacity);
-    for (int p = 0; p < store->units && !WorkerStopRequested();) {
-        const wchar_t* alias = store->names.data() + p;
-        const size_t length = wcslen(alias);
-        p += static_cast<int>(length) + 1;
-        if (++store->listed % kLoadChunk == 0)
-            SetProgress(dlg, p);
-        if (length > kLongestName)
-            continue;
-        ReadConfigString(config, alias, L"path", path.data(), kPathCapacity);
-        ReadConfigString(config, alias, L"parameter", parameter.data(), kParameterCapacity);
-        store->rows.push_back({alias, path.data(), parameter.data()});
-    }
-}
-
-// Yes with both files read; Missing when nothing was saved yet; No with the
-// failure to report. A file that cannot be read whole (the profile functions
-// would answer empty values for it) fails the load.
-Readable ReadStore(HWND dlg, StoreContents* store, WPARAM* failure)
-{
-    const Readable readable = ReadableStore(failure);
-    if (readable != Readable::Yes)
-        return readable;
-    SetStatus(dlg, L"Loading...");
-    store->names = ReadHistoryNames(&store->units);
-    if (store->names.empty()) {
-        *failure = kHistoryUnreadable;
-        return Readable::No;
-    }
-    const ConfigIndex config = ReadConfigIndex(szConfigPath); // read once, not once per key
-    if (!config.read) {
-        *failure = kConfigUnreadable;
-        return Readable::No;
-    }
-    ShowProgress(dlg, store->units + 10);
-    ReadRowsOfNames(dlg, config, store);
-    return Readable::Yes;
-}
-
-// Appends the rows a chunk at a time: one step on the dialog thread, one
-// count update per chunk.
+// Appends the rows a chunk at a time, one count update per chunk.
 void ListLoadedRows(HWND dlg, const StoreContents& store)
 {
     int m = GetRowCount(pMainTable) + (store.listed - static_cast<int>(store.rows.size()));
     std::vector<AliasRow> chunk;
     for (size_t at = 0; at < store.rows.size() && !WorkerStopRequested();) {
         chunk.clear();
-        for (; at < store.rows.size() && chunk.size() < static_cast<size_t>(kLoadChunk); ++at)
+        for (; at < store.rows.size() && chunk.size() < kLoadChunk; ++at)
             chunk.push_back({store.rows[at].alias, store.rows[at].path.c_str(), store.rows[at].parameter.c_str()});
         AddAliasRows(chunk.data(), chunk.size());
         m += static_cast<int>(chunk.size());
         SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(m), FALSE);
+    }
+}
+
+// Appends another table's rows by the import's rules, and tells the counts.
+void ImportLoadedRows(HWND dlg, const StoreContents& store)
+{
+    ImportCounts counts;
+    std::vector<AliasRow> chunk;
+    for (size_t at = 0; at < store.rows.size() && !WorkerStopRequested();) {
+        chunk.clear();
+        for (; at < store.rows.size() && chunk.size() < kLoadChunk; ++at)
+            chunk.push_back({store.rows[at].alias, store.rows[at].path.c_str(), store.rows[at].parameter.c_str()});
+        ImportAliasRows(chunk.data(), chunk.size(), &counts);
+    }
+    SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
+    wchar_t status[128];
+    FormatText(status, 128, L"Imported %d, skipped %d, renamed %d.", counts.added, counts.skipped, counts.renamed);
+    SetStatus(dlg, status);
+    if (counts.added > 0) {
+        auto mark = []() -> LRESULT {
+            MarkModified();
+            return 0;
+        };
+        RunOnDialogThread(mark);
     }
 }
 
@@ -325,12 +235,13 @@ void ListLoadedRows(HWND dlg, const StoreContents& store)
 struct PendingFailure {
     WPARAM failure = 0;
     DWORD error = 0;
+    std::wstring file; // the file that could not be read
 };
 PendingFailure pending_failure;
 
-void LeaveFailure(HWND dlg, WPARAM failure, DWORD error)
+void LeaveFailure(HWND dlg, WPARAM failure, DWORD error, const std::wstring& file = L"")
 {
-    pending_failure = {failure, error};
+    pending_failure = {failure, error, file};
     PostMessageW(dlg, WM_STORE_FAILED, 0, 0);
 }
 
@@ -344,16 +255,29 @@ void TakeReloadedView(HWND dlg)
     ShowWindow(GetDlgItem(dlg, IDC_MAIN_LIST), SW_SHOW);
 }
 
-void EndLoad(HWND dlg, Readable store, WPARAM failure)
+// What a load that read nothing tells; 0 for nothing (no store saved yet).
+WPARAM FailureOf(const LoadRequest& request, Readable read, const std::wstring& unreadable)
 {
-    auto step = [=]() -> LRESULT {
-        EndActivity(dlg, Activity::Load);
-        if (store == Readable::No) {
+    if (read == Readable::Missing && (request.kind == LoadKind::Start || request.kind == LoadKind::Reload))
+        return 0;
+    if (read == Readable::Missing && request.kind == LoadKind::Restore)
+        return kNoBackup;
+    return unreadable == request.paths.history ? kHistoryUnreadable : kConfigUnreadable;
+}
+
+void EndLoad(const LoadRequest& request, Readable read, WPARAM failure, const std::wstring& file)
+{
+    auto step = [&]() -> LRESULT {
+        EndActivity(request.dialog, Activity::Load);
+        if (failure != 0) {
             SpareDoomedRows();
-            LeaveFailure(dlg, failure, 0);
-        } else if (store == Readable::Yes) {
-            CheckAllTargets(); // the loaded paths may point to programs gone since
+            LeaveFailure(request.dialog, failure, 0, file);
+            return 0;
         }
+        if (read == Readable::Yes)
+            CheckAllTargets(); // the loaded paths may point to programs gone since
+        if (request.kind == LoadKind::Restore)
+            MarkModified(); // nothing is written until Apply or OK
         return 0;
     };
     // Free before the buttons come back: a click on them must find the store idle.
@@ -404,36 +328,45 @@ void EndSave(HWND dlg, SaveResult result, DWORD error, const TableSnapshot& snap
 
 unsigned __stdcall LoadWorker(void* param)
 {
-    HWND dlg = static_cast<HWND>(param);
-    const bool reload = reloading.exchange(false);
+    std::unique_ptr<LoadRequest> request(static_cast<LoadRequest*>(param));
+    HWND dlg = request->dialog;
     StoreContents contents;
+    std::wstring unreadable = request->paths.config;
+    Readable read = Readable::No;
     WPARAM failure = kCommitPending;
     // A save that committed but could not be put in place may have left the
-    // pair half old, half new: nothing is read until it is done.
-    const Readable store = RecoverInterruptedSave(szConfigPath) ? ReadStore(dlg, &contents, &failure) : Readable::No;
-    if (store == Readable::No) {
+    // pair, and the one it keeps, half old, half new: they are not read.
+    if (request->kind == LoadKind::Import || RecoverInterruptedSave(szConfigPath)) {
+        read = ReadStoreFiles(dlg, request->paths, &contents, &unreadable);
+        failure = read == Readable::Yes ? 0 : FailureOf(*request, read, unreadable);
+    }
+    if (failure != 0) {
         HideProgress(dlg, 0);
         SetStatus(dlg, L"Load failed!");
-        EndLoad(dlg, store, failure); // nothing changed: the table stays as it was
+        EndLoad(*request, read, failure, unreadable); // nothing changed: the table stays as it was
         return 0;
     }
-    if (reload) {
+    if (request->kind == LoadKind::Reload || request->kind == LoadKind::Restore) {
         auto take = [dlg]() -> LRESULT {
             ReplaceDoomedRows();
             TakeReloadedView(dlg);
             return 0;
         };
         RunOnDialogThread(take);
+        // Rows appended since the click (by a scan still running) stay, as
+        // they would had the list been emptied at once.
+        EmptyDoomedRows();
     }
-    // Rows appended since Reload (by a scan still running) stay, as they
-    // would had the list been emptied at once.
-    EmptyDoomedRows();
-    if (store == Readable::Yes) { // when missing, nothing was saved yet
-        ListLoadedRows(dlg, contents);
+    if (read == Readable::Yes) { // when missing, nothing was saved yet
+        if (request->kind == LoadKind::Import)
+            ImportLoadedRows(dlg, contents);
+        else
+            ListLoadedRows(dlg, contents);
         HideProgress(dlg, contents.units + 10);
-        SetStatus(dlg, L"Finished!");
+        if (request->kind != LoadKind::Import)
+            SetStatus(dlg, L"Finished!");
     }
-    EndLoad(dlg, store, 0);
+    EndLoad(*request, read, 0, L"");
     return 0;
 }
 
@@ -466,22 +399,50 @@ unsigned __stdcall SaveWorker(void* param)
     return 0;
 }
 
-void StartLoad(HWND dlg, bool reload)
+namespace {
+
+void StartLoading(HWND dlg, LoadKind kind, StorePaths paths)
 {
     if (store_busy.exchange(true))
         return;
     // At once: a click on OK, Apply or Reload while the load starts must not vanish.
     BeginActivity(dlg, Activity::Load);
-    reloading = reload;
-    if (reload)
-        DoomRowsUpTo(NewestRowId()); // from now on they no longer count as listed
-    if (StartWorker(LoadWorker, dlg))
+    const bool replacing = kind == LoadKind::Reload || kind == LoadKind::Restore;
+    if (replacing)
+        DoomRowsUpTo(NewestRowId());
+    auto request = std::make_unique<LoadRequest>(LoadRequest{dlg, kind, std::move(paths)});
+    if (StartWorker(LoadWorker, request.get())) {
+        request.release(); // the worker owns it now
         return;
-    reloading = false;
+    }
     SpareDoomedRows();
     store_busy = false;
     EndActivity(dlg, Activity::Load);
     SetStatus(dlg, L"Load failed!");
+}
+
+} // namespace
+
+void StartLoad(HWND dlg, bool reload)
+{
+    StartLoading(dlg, reload ? LoadKind::Reload : LoadKind::Start, {kHistoryFile, szConfigPath});
+}
+
+void StartRestore(HWND dlg)
+{
+    StartLoading(dlg, LoadKind::Restore, {BackupPath(kHistoryFile), BackupPath(szConfigPath)});
+}
+
+bool HasBackup()
+{
+    return GetFileAttributesW(BackupPath(kHistoryFile).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void StartImport(HWND dlg, const std::wstring& config)
+{
+    const size_t name = config.find_last_of(L"\\/");
+    const std::wstring folder = name == std::wstring::npos ? L"" : config.substr(0, name + 1);
+    StartLoading(dlg, LoadKind::Import, {folder + L"history.dat", config});
 }
 
 void StartSave(HWND dlg, int exit)
@@ -539,7 +500,6 @@ void EndActivity(HWND dlg, Activity activity)
 void ResetStoreState()
 {
     store_busy = false;
-    reloading = false;
     close_after_save = false;
     pending_failure = {};
     for (int& count : activities)
@@ -551,10 +511,18 @@ void ReportStoreFailure(HWND dlg)
     const PendingFailure failure = std::exchange(pending_failure, PendingFailure{});
     switch (failure.failure) {
     case kHistoryUnreadable:
-        MessageBoxW(nullptr, L"Could not open history.dat file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+    case kConfigUnreadable: {
+        // The store's own files by name, as ever; another table's by its path.
+        const bool own = failure.file == kHistoryFile || failure.file == szConfigPath;
+        const size_t name = failure.file.find_last_of(L"\\/");
+        const std::wstring shown = own && name != std::wstring::npos ? failure.file.substr(name + 1) : failure.file;
+        wchar_t text[MAX_PATH + 64];
+        FormatText(text, MAX_PATH + 64, L"Could not open %s file.", shown.c_str());
+        MessageBoxW(nullptr, text, L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
         return;
-    case kConfigUnreadable:
-        MessageBoxW(nullptr, L"Could not open config.ini file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+    }
+    case kNoBackup:
+        MessageBoxW(dlg, L"There is no previous save to restore.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
         return;
     case kCommitPending:
         MessageBoxW(dlg,

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 
 struct SaveArgs {
     HWND dialog;
@@ -23,13 +24,14 @@ enum StoreFailure {
     kConfigUnreadable = 3,
     kSavePending = 4, // committed, to be completed at the next start
     kCommitPending = 5, // an earlier save could not be completed yet
+    kNoBackup = 6, // Restore found no previous save
 };
 
 // Posted to the main dialog by an OK save that wrote the table as it stood;
 // wParam and lParam are TableChanges() and ModifiedCount() when it was read.
 constexpr UINT WM_SAVED_FOR_CLOSE = WM_APP + 3;
 
-unsigned __stdcall LoadWorker(void* dialog);
+unsigned __stdcall LoadWorker(void* request); // takes ownership of its request
 unsigned __stdcall SaveWorker(void* args); // takes ownership of args (allocated with new)
 
 // Start-up and Reload: loads the saved aliases into the main table. Both
@@ -38,6 +40,16 @@ unsigned __stdcall SaveWorker(void* args); // takes ownership of args (allocated
 // slice at a time (a long list emptied at once would hold the dialog);
 // rows a scan appends meanwhile stay.
 void StartLoad(HWND dlg, bool reload = false);
+// Restore previous save: loads the pair the last save replaced in the place
+// of the table, as Reload does, but as a change: nothing is written until
+// Apply or OK. Whether there is one.
+void StartRestore(HWND dlg);
+bool HasBackup();
+// Import: appends the rows of another table (config is its config.ini, with
+// history.dat beside it): a row whose alias and path equal a listed row's is
+// skipped, one whose alias is taken by a row that points elsewhere gets a
+// free alias. The status tells the counts; nothing is written until Apply or OK.
+void StartImport(HWND dlg, const std::wstring& config);
 // OK and Apply: saves the main table; exit closes the dialog afterwards,
 // when the files hold the table as it then stands.
 void StartSave(HWND dlg, int exit);

@@ -145,6 +145,23 @@ void Remove(HWND dlg, const MenuTarget& target)
     RemoveRows(dlg, target.list, rows, target.ids);
 }
 
+// Another table: its config.ini chosen in the system's file dialog.
+void Import(HWND dlg)
+{
+    wchar_t config[MAX_PATH] = L"config.ini";
+    OPENFILENAMEW choice{};
+    choice.lStructSize = sizeof(choice);
+    choice.hwndOwner = dlg;
+    choice.lpstrFilter = L"Alias table (config.ini)\0config.ini\0All files (*.*)\0*.*\0";
+    choice.lpstrFile = config;
+    choice.nMaxFile = MAX_PATH;
+    choice.lpstrTitle = L"Import the aliases of another table";
+    // The current folder stays the program's: history.dat is found there.
+    choice.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    if (GetOpenFileNameW(&choice))
+        StartImport(dlg, config);
+}
+
 void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)
 {
     AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(command), text);
@@ -169,6 +186,9 @@ HMENU BuildMenu(const MenuTarget& target)
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AddItem(menu, kMenuSelectMissing, L"&Select missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
     AddItem(menu, kMenuSelectConflicts, L"Select &conflicts", idle && ShowsMarkedRow(target.list, kConflictMarks));
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AddItem(menu, kMenuImport, L"&Import...", idle && !IsStoreBusy());
+    AddItem(menu, kMenuRestore, L"Restore previous sa&ve", idle && !IsStoreBusy() && HasBackup());
     return menu;
 }
 
@@ -318,6 +338,12 @@ void RunCommand(HWND dlg, const MenuTarget& target, int command)
         break;
     case kMenuRemove:
         Remove(dlg, target);
+        break;
+    case kMenuImport:
+        Import(dlg);
+        break;
+    case kMenuRestore:
+        StartRestore(dlg);
         break;
     default:
         break;

@@ -15,6 +15,8 @@ enum ContextCommand {
     kMenuRemove,
     kMenuSelectMissing,
     kMenuSelectConflicts,
+    kMenuImport,
+    kMenuRestore,
 };
 
 // Shows the menu at the screen point and answers the chosen command, 0 for none.

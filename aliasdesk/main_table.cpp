@@ -327,16 +327,73 @@ std::string LabelKey(const wchar_t* label)
     return key;
 }
 
+namespace {
+
+void Append(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
+{
+    account.filling_from = GetRowCount(pMainTable);
+    appender.Append(alias, parameter, path);
+    account.filling_from = -1;
+}
+
+// Whether a listed row has this alias and this path.
+bool ListsAliasAt(const wchar_t* alias, const wchar_t* path)
+{
+    if (!account.aliases_valid)
+        RebuildAliases();
+    const auto found = account.ids_by_key.find(KeyOf(alias));
+    if (found == account.ids_by_key.end())
+        return false;
+    for (RowId id : found->second) {
+        const int row = RowOfId(id);
+        if (row != -1 && !Unlisted(id) && LabelEquals(row, alias) &&
+            EqualNoCaseAscii(CellText(pMainTable, row, 2).get(), path))
+            return true;
+    }
+    return false;
+}
+
+std::wstring FreeAlias(const wchar_t* stem)
+{
+    for (int counter = 0;; ++counter) {
+        std::wstring alias = std::wstring(stem) + L"_#" + std::to_wstring(counter);
+        if (FindFirstAlias(alias.c_str()) == -1)
+            return alias;
+    }
+}
+
+} // namespace
+
 int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)
 {
     const int first = FindFirstAlias(alias);
     if (first != -1 && EqualNoCaseAscii(CellText(pMainTable, first, 2).get(), path) &&
         EqualNoCaseAscii(CellText(pMainTable, first, 1).get(), parameter))
         return 0; // listed already, exactly so
-    account.filling_from = GetRowCount(pMainTable);
-    appender.Append(alias, parameter, path);
-    account.filling_from = -1;
+    Append(appender, alias, path, parameter);
     return 1;
+}
+
+void ImportAliasRows(const AliasRow* rows, size_t count, ImportCounts* counts)
+{
+    auto step = [&]() -> LRESULT {
+        RowAppender appender(pMainTable, static_cast<int>(count));
+        for (size_t i = 0; i < count; ++i) {
+            const AliasRow& row = rows[i];
+            if (!row.alias)
+                continue;
+            if (ListsAliasAt(row.alias, row.path)) {
+                ++counts->skipped;
+                continue;
+            }
+            const bool taken = FindFirstAlias(row.alias) != -1;
+            Append(appender, taken ? FreeAlias(row.alias).c_str() : row.alias, row.path, row.parameter);
+            ++counts->added;
+            counts->renamed += taken;
+        }
+        return 0;
+    };
+    RunOnDialogThread(step);
 }
 
 int AddAliasRow(const wchar_t* alias, const wchar_t* path, const wchar_t* parameter)

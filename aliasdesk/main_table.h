@@ -38,6 +38,17 @@ int AddAliasRows(const AliasRow* rows, size_t count);
 // many rows through one appender on the main table.
 int AppendAliasRow(RowAppender& appender, const wchar_t* alias, const wchar_t* path, const wchar_t* parameter);
 
+// Import's rules for rows of another table, whole on the dialog thread: a
+// row whose alias and path equal a listed row's is skipped; one whose alias
+// a row that points elsewhere has gets the first free alias_#0, alias_#1 ...
+// (as the scan names); the others are appended as they are.
+struct ImportCounts {
+    int added = 0; // the renamed ones included
+    int skipped = 0;
+    int renamed = 0;
+};
+void ImportAliasRows(const AliasRow* rows, size_t count, ImportCounts* counts);
+
 // The first row whose label equals alias the way the list compares labels
 // (LVM_FINDITEMW with LVFI_STRING from the top), or -1. Rows that Reload is
 // about to empty do not count. Dialog thread only.

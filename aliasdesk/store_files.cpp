@@ -206,6 +206,17 @@ int ReadHistoryFile(wchar_t* buffer, int capacity, int* units)
     return complete < static_cast<size_t>(capacity) ? 1 : 0;
 }
 
+bool ReadHistoryNames(const std::wstring& path, std::vector<wchar_t>* names)
+{
+    std::string raw;
+    if (!ReadWholeFile(path, &raw))
+        return false;
+    const std::string bytes = DecodeHistory(raw);
+    names->assign(bytes.size() / sizeof(wchar_t) + 1, L'\0');
+    memcpy(names->data(), bytes.data(), (names->size() - 1) * sizeof(wchar_t));
+    return true;
+}
+
 std::string EncodeHistory(const wchar_t* units, size_t count)
 {
     const auto* bytes = reinterpret_cast<const char*>(units);

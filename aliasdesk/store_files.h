@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 constexpr const wchar_t* kHistoryFile = L"history.dat"; // relative: resolves beside the program
 
@@ -17,6 +18,10 @@ constexpr const wchar_t* kHistoryFile = L"history.dat"; // relative: resolves be
 // then followed by a zero unit); 0 otherwise: *units == capacity when the
 // buffer was too small, *units == 0 when the file could not be opened.
 int ReadHistoryFile(wchar_t* buffer, int capacity, int* units);
+
+// The same reading of the file at path, whole: its code units followed by
+// one zero unit. false when it could not be read.
+bool ReadHistoryNames(const std::wstring& path, std::vector<wchar_t>* names);
 
 // The names of history.dat as the writer stores them: every byte 0x0A of the
 // code units written as 0x0D 0x0A.

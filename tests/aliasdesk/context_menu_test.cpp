@@ -2,12 +2,14 @@
 
 #include "alias_store.h"
 #include "aliasdesk_ids.h"
+#include "app_state.h"
 #include "ascii_text.h"
 #include "cell_edit.h"
 #include "list_input.h"
 #include "platform.h"
 #include "probe_run.h"
 #include "shortcut_keys.h"
+#include "store_pair.h"
 #include "temp_dir.h"
 #include "wait.h"
 #include "window_watch.h"
@@ -254,6 +256,8 @@ TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
         std::vector<bool> expected = c.enabled;
         expected.push_back(c.select_missing);
         expected.push_back(o);
+        expected.push_back(!c.saving); // Import
+        expected.push_back(o); // Restore previous save: nothing saved yet
         EXPECT_EQ(c.selected_after, SelectedRows(list));
         EXPECT_EQ(expected, EnabledItems());
         EXPECT_EQ(rows_, Rows(Main()));
@@ -265,7 +269,7 @@ TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
     Select(Main(), 1);
     ListView_SetItemState(Main(), 1, LVIS_FOCUSED, LVIS_FOCUSED);
     MenuKey(Main(), kMenuCopyAlias);
-    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, X, o, o}), EnabledItems());
+    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, X, o, o, X, o}), EnabledItems());
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
 }
 
@@ -288,7 +292,7 @@ TEST_F(ContextMenuTest, EveryItemHasAMnemonicOfItsOwn)
     }
     EXPECT_EQ((std::vector<std::wstring>{L"&Run", L"Run as a&dministrator", L"Open containing &folder", L"Copy &path",
                                          L"Copy &alias", L"&Edit", L"Re&move", L"", L"&Select missing",
-                                         L"Select &conflicts"}),
+                                         L"Select &conflicts", L"", L"&Import...", L"Restore previous sa&ve"}),
               texts);
 }
 
@@ -415,7 +419,7 @@ TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
         });
         RightClickCell(Main(), 1, 0);
     }
-    EXPECT_EQ(10, items);
+    EXPECT_EQ(13, items);
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
 }
 
@@ -473,6 +477,68 @@ TEST_F(ContextMenuTest, RunThatFailsShowsTheSystemsReason)
     std::wstring expected = reason;
     expected.erase(expected.find_last_not_of(L" \r\n") + 1);
     EXPECT_NE(std::wstring::npos, box.seen().text.find(expected)) << NarrowAscii(box.seen().text);
+}
+
+// Answers the system's file dialog with a file name, as typed into it.
+std::function<void(HWND)> ChooseFile(const std::wstring& path)
+{
+    return [path](HWND chooser) {
+        for (int id : {0x47C, 0x480}) // the name box of the explorer style, and of the old one
+            SetDlgItemTextW(chooser, id, path.c_str());
+        PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    };
+}
+
+// Import appends another table's rows by its rules, in either encoding of
+// config.ini; Restore previous save brings back the table the last save
+// replaced. Neither writes a file until Apply or OK.
+TEST_F(ContextMenuTest, ImportAndRestoreBringRowsInUnsaved)
+{
+    TempDir other(L"-import");
+    const std::vector<test::Row> theirs = {{L"notepad", L"", L"c:\\tools\\notepad.exe"},
+                                           {L"calc", L"", L"d:\\other\\calc.exe"},
+                                           {L"new", L"-n", L"c:\\new.exe"}};
+    std::vector<test::Row> expected = rows_;
+    expected.push_back({L"calc_#0", L"", L"d:\\other\\calc.exe"});
+    expected.push_back({L"new", L"-n", L"c:\\new.exe"});
+    const std::vector<test::Row> mine = rows_;
+    for (const bool unicode : {true, false}) {
+        SCOPED_TRACE(unicode ? "UTF-16 config.ini" : "ANSI config.ini");
+        ListView_DeleteAllItems(Main());
+        Fill(mine);
+        bModified = 0;
+        ASSERT_TRUE(WriteStorePair(other.path(), theirs));
+        if (!unicode) {
+            ASSERT_TRUE(WriteFileBytes(other / L"config.ini", "[notepad]\r\npath=c:\\tools\\notepad.exe\r\n[calc]\r\n"
+                                                            "path=d:\\other\\calc.exe\r\n[new]\r\npath=c:\\new.exe\r\n"
+                                                            "parameter=-n\r\n"));
+        }
+        WindowWatcher chooser(L"Import the aliases of another table", ChooseFile(other / L"config.ini"));
+        RightClickCell(Main(), 0, 0, kMenuImport);
+        ASSERT_TRUE(chooser.Seen());
+        Settle();
+        EXPECT_EQ(expected, Rows(Main()));
+        EXPECT_EQ(L"Imported 2, skipped 1, renamed 1.", Text(IDC_STATUS));
+        EXPECT_EQ(1, bModified.load());
+        EXPECT_FALSE(PathExists(dir_ / L"config.ini")) << "nothing saved";
+    }
+
+    // Saved, then cleared and saved again by OK: Restore brings it back.
+    Click(IDC_APPLY);
+    Settle();
+    Click(IDC_CLEAR);
+    Click(IDC_OK);
+    Settle();
+    Restart();
+    ASSERT_TRUE(Rows(Main()).empty());
+    RightClickAt(Main(), POINT{10, 30}, kMenuRestore);
+    Settle();
+    std::vector<test::Row> restored;
+    for (const test::Row& row : expected)
+        restored.push_back(test::Lowered(row));
+    EXPECT_EQ(restored, Rows(Main()));
+    EXPECT_EQ(1, bModified.load());
+    EXPECT_TRUE(ReadStorePair(dir_.path()).rows.empty()) << "nothing written until Apply or OK";
 }
 
 } // namespace

@@ -103,6 +103,8 @@ TEST_F(KilledSave, LeavesThePreviousOrTheNewTableWhole)
         SCOPED_TRACE(testing::Message() << "kill " << k << ": " << c.rows << " rows, " << delay << " ms after "
                                         << (button == IDC_OK ? "OK" : "Apply"));
         ASSERT_TRUE(WriteStorePair(c.dir, NumberedRows(L"old", c.rows)));
+        ASSERT_TRUE(WriteStorePair(c.dir, NumberedRows(L"older", 2), L".bak"));
+        const StorePair older = ReadStorePair(c.dir, L".bak");
         {
             AliasDesk program(c.dir);
             ASSERT_TRUE(program.WaitLoaded()) << program.NotReadyReason();
@@ -116,6 +118,8 @@ TEST_F(KilledSave, LeavesThePreviousOrTheNewTableWhole)
         const int rows = again.RowCount(IDC_MAIN_LIST);
         EXPECT_EQ(0u, again.Close());
         const StorePair pair = ReadStorePair(c.dir);
+        // The previous save is kept whole beside the store, under the same commit.
+        const StorePair backup = ReadStorePair(c.dir, L".bak");
         if (pair == c.before && rows == c.rows)
             ++previous;
         else if (pair == c.after && rows == c.rows_after)
@@ -123,6 +127,7 @@ TEST_F(KilledSave, LeavesThePreviousOrTheNewTableWhole)
         else
             ADD_FAILURE() << "neither table: " << rows << " rows, history of " << pair.history.size()
                           << " bytes, config.ini of " << pair.config.size() << " bytes";
+        EXPECT_EQ(pair == c.after ? c.before : older, backup);
         EXPECT_TRUE(NoSaveLeftovers(c.dir));
     }
     std::cout << kills << " kills: " << previous << " left the previous table, " << saved << " the new one\n";

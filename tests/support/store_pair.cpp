@@ -95,11 +95,11 @@ std::string RandomBytes(size_t size, unsigned seed)
     return bytes;
 }
 
-StorePair ReadStorePair(const std::wstring& dir)
+StorePair ReadStorePair(const std::wstring& dir, const wchar_t* suffix)
 {
     StorePair pair;
-    const bool has_history = ReadFileBytes(dir + L"\\history.dat", &pair.history);
-    const bool has_config = ReadFileBytes(dir + L"\\config.ini", &pair.config);
+    const bool has_history = ReadFileBytes(dir + L"\\history.dat" + suffix, &pair.history);
+    const bool has_config = ReadFileBytes(dir + L"\\config.ini" + suffix, &pair.config);
     if (has_history) {
         ReadTable(has_config, &pair);
     } else {
@@ -111,16 +111,16 @@ StorePair ReadStorePair(const std::wstring& dir)
     return pair;
 }
 
-bool WriteStorePair(const std::wstring& dir, const std::vector<test::Row>& rows)
+bool WriteStorePair(const std::wstring& dir, const std::vector<test::Row>& rows, const wchar_t* suffix)
 {
     std::wstring names, config;
     for (const test::Row& row : rows) {
         names += row.alias + L'\0';
         config += L"[" + row.alias + L"]\r\npath=" + row.path + L"\r\nparameter=" + row.parameter + L"\r\n";
     }
-    DeleteFileW((dir + L"\\config.ini").c_str());
-    return WriteFileBytes(dir + L"\\history.dat", Utf16(names)) &&
-        (rows.empty() || WriteFileBytes(dir + L"\\config.ini", "\xFF\xFE" + Utf16(config)));
+    DeleteFileW((dir + L"\\config.ini" + suffix).c_str());
+    return WriteFileBytes(dir + L"\\history.dat" + suffix, Utf16(names)) &&
+        (rows.empty() || WriteFileBytes(dir + L"\\config.ini" + suffix, "\xFF\xFE" + Utf16(config)));
 }
 
 std::vector<test::Row> NumberedRows(const std::wstring& stem, int count)
@@ -135,7 +135,7 @@ std::vector<test::Row> NumberedRows(const std::wstring& stem, int count)
 
 bool NoSaveLeftovers(const std::wstring& dir)
 {
-    for (const wchar_t* name : {L"config.new", L"history.new", L"config.cmt"})
+    for (const wchar_t* name : {L"config.new", L"history.new", L"config.cmt", L"config.bkn", L"config.bkd", L"history.bkn"})
         if (PathExists(dir + L"\\" + name))
             return false;
     return true;

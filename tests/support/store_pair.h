@@ -24,10 +24,11 @@ struct StorePair {
     std::vector<test::Row> rows;
     bool operator==(const StorePair&) const = default;
 };
-StorePair ReadStorePair(const std::wstring& dir);
+// suffix: ".bak" for the pair the last save replaced.
+StorePair ReadStorePair(const std::wstring& dir, const wchar_t* suffix = L"");
 
 // Writes the pair a save of these rows leaves (rows in saved form).
-bool WriteStorePair(const std::wstring& dir, const std::vector<test::Row>& rows);
+bool WriteStorePair(const std::wstring& dir, const std::vector<test::Row>& rows, const wchar_t* suffix = L"");
 
 // Rows stem0, stem1 ... in saved form, each with the path c:\tools\<alias>.exe,
 // every third with a parameter.
