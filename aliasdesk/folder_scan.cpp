@@ -222,6 +222,26 @@ int OnFoundFile(wchar_t* directory, wchar_t* file_name)
     return listed;
 }
 
+int ListProgram(const std::wstring& path, const std::wstring& name, const wchar_t* parameter)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos || name.size() < 4 || path.size() >= MAX_PATH)
+        return 0;
+    std::wstring lowered = path;
+    LowerAsciiInPlace(lowered.data());
+    const std::wstring directory = lowered.substr(0, slash);
+    std::wstring stem = name.substr(0, std::min(name.size() - 4, kMaxAliasLength));
+    LowerAsciiInPlace(stem.data());
+    auto step = [&]() -> LRESULT {
+        wchar_t alias[MAX_PATH] = {};
+        if (!ChooseAlias(directory.c_str(), stem.c_str(), alias))
+            return 0;
+        RowAppender appender(pMainTable);
+        return AppendAliasRow(appender, alias, lowered.c_str(), parameter);
+    };
+    return static_cast<int>(RunOnDialogThread(step));
+}
+
 void SetScanEntryHook(ScanEntryHook hook)
 {
     scan_entry_hook = hook;

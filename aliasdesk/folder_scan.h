@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct ScanArgs {
     wchar_t folder[MAX_PATH]; // the scanner's own copy: Clear or Reload may empty the remembered one
     HWND dialog;
@@ -15,6 +17,12 @@ unsigned __stdcall ScanWorker(void* args);
 // Called for every match of the walk: derives a unique lower-case alias and
 // lists the program. 0 for a rejected match, 1 otherwise.
 int OnFoundFile(wchar_t* directory, wchar_t* file_name);
+
+// A program listed as the scan lists a match, outside a scan: its path
+// lowered, its alias made from name (its file name, or a shortcut's name,
+// with its four-character extension) by the scan's rules; the parameter as
+// given. 1 when a row was appended. Dialog thread.
+int ListProgram(const std::wstring& path, const std::wstring& name, const wchar_t* parameter);
 
 // Add: starts a scan of the folder in the path box unless it is empty or the
 // folder scanned last.

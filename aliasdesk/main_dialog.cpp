@@ -8,6 +8,7 @@
 #include "context_menu.h"
 #include "dialog_layout.h"
 #include "dpi_scale.h"
+#include "dropped_files.h"
 #include "list_notify.h"
 #include "live_filter.h"
 #include "main_table.h"
@@ -70,6 +71,7 @@ BOOL OnInitDialog(HWND dlg)
     StartLoad(dlg);
     InstallFilterEditProc(GetDlgItem(dlg, IDC_FILTER));
     WatchConflicts(dlg);
+    AcceptDroppedFiles(dlg);
 
     CheckDlgButton(dlg, IDC_MATCH_ALIAS, BST_CHECKED);
     CheckDlgButton(dlg, IDC_MATCH_PATH, BST_UNCHECKED);
@@ -173,6 +175,8 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
     case WM_RUN_ON_DIALOG:
         SetWindowLongPtrW(dlg, DWLP_MSGRESULT, RunDialogStep(wParam, lParam));
         return TRUE;
+    case WM_DROPFILES:
+        return OnDropFiles(dlg, reinterpret_cast<HDROP>(wParam));
     case WM_STORE_FAILED:
         ReportStoreFailure(dlg);
         return TRUE;

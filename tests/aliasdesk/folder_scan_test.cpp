@@ -9,9 +9,12 @@
 #include "workers.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -109,6 +112,80 @@ TEST_F(FolderScanTest, AListedAliasWithAPathElsewhereGetsACounter)
     const auto rows = MainRows();
     ASSERT_EQ(2u, rows.size());
     EXPECT_EQ((test::Row{L"setup_#0", L"", Folder(L"Tools\\setup.exe")}), rows[1]);
+}
+
+// What Explorer hands a window files are dropped on.
+HGLOBAL MakeDrop(POINT point, const std::vector<std::wstring>& files)
+{
+    size_t units = 1;
+    for (const std::wstring& file : files)
+        units += file.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + units * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->pt = point;
+    drop->fWide = TRUE;
+    auto* names = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const std::wstring& file : files) {
+        std::copy(file.begin(), file.end(), names);
+        names += file.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return memory;
+}
+
+bool MakeShortcut(const std::wstring& link, const std::wstring& target, const wchar_t* arguments)
+{
+    IShellLinkW* shortcut = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shortcut))))
+        return false;
+    IPersistFile* file = nullptr;
+    const bool made = SUCCEEDED(shortcut->SetPath(target.c_str())) && SUCCEEDED(shortcut->SetArguments(arguments)) &&
+        SUCCEEDED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Save(link.c_str(), TRUE));
+    if (file)
+        file->Release();
+    shortcut->Release();
+    return made;
+}
+
+// A folder dropped anywhere on the dialog fills the path box and starts
+// Add; programs and shortcuts (target and arguments) dropped on a list are
+// listed by the scan's rules, once; elsewhere they are not taken.
+TEST_F(FolderScanTest, DroppedFoldersAreAddedAndDroppedProgramsListed)
+{
+    const std::wstring program = Touch(L"Drop\\Tool.EXE");
+    const std::wstring other = Touch(L"Drop\\Other.exe");
+    const std::wstring link = dir_ / L"My Tool.lnk";
+    ASSERT_TRUE(MakeShortcut(link, other, L"-x"));
+    const std::wstring text = Touch(L"Drop\\readme.txt");
+    Touch(L"Scan\\X.exe");
+    const test::Row tool{L"tool", L"", Folder(L"Drop\\tool.exe")};
+    const test::Row shortcut{L"my tool", L"-x", Folder(L"Drop\\other.exe")};
+    const test::Row scanned{L"x", L"", Folder(L"Scan\\x.exe")};
+    RECT list{}, button{};
+    GetWindowRect(Item(IDC_MAIN_LIST), &list);
+    GetWindowRect(Item(IDC_CLEAR), &button);
+    MapWindowPoints(nullptr, dlg_, reinterpret_cast<POINT*>(&list), 2);
+    MapWindowPoints(nullptr, dlg_, reinterpret_cast<POINT*>(&button), 2);
+    const POINT on_list{list.left + 20, list.top + 40}, on_button{button.left + 4, button.top + 4};
+    const struct {
+        POINT where;
+        std::vector<std::wstring> files;
+        std::vector<test::Row> rows; // afterwards
+    } drops[] = {
+        {on_button, {program, link}, {}},
+        {on_list, {program, dir_ / L"Scan", link, text}, {tool, shortcut, scanned}},
+        {on_list, {program}, {tool, shortcut, scanned}},
+    };
+    for (const auto& drop : drops) {
+        SendMessageW(dlg_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(drop.where, drop.files)), 0);
+        Settle();
+        EXPECT_EQ(drop.rows, MainRows());
+    }
+    EXPECT_EQ(dir_ / L"Scan", Text(IDC_PATH));
+    EXPECT_EQ(1, bModified.load());
 }
 
 TEST_F(FolderScanTest, AStemIsCutTo250Characters)
