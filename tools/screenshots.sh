@@ -19,7 +19,8 @@ printf '[hotkey]\r\npopup_mod=6\r\npopup_vk=32\r\n[language]\r\nfilepath=.\\Lang
 
 # aliasdesk with a few programs scanned (the driver lays them out and scans
 # them), without data files: with an edit in progress over a path cell, with
-# the context menu of a row open, and at 144 DPI.
+# the context menu of a row open, with rows of missing programs and a row in
+# conflict, and at 144 DPI.
 shot_stage="$build/shots/aliasdesk-rows"
 rm -rf "$shot_stage"
 mkdir -p "$shot_stage"
@@ -31,6 +32,7 @@ tools/winenv.sh "$build/wine-shots" bash -c "
     tools/screenshot.sh '$stage/prefdesk.exe' '$out/prefdesk.png'
     tools/screenshot.sh '$shot_stage/aliasdesk.exe' '$out/aliasdesk-edit.png' '$driver' edit
     tools/screenshot.sh '$shot_stage/aliasdesk.exe' '$out/aliasdesk-menu.png' '$driver' menu
+    tools/screenshot.sh '$shot_stage/aliasdesk.exe' '$out/aliasdesk-marks.png' '$driver' marks
     tools/screenshot.sh --dpi 144 '$shot_stage/aliasdesk.exe' '$out/aliasdesk-144dpi.png' '$driver' rows
     tools/screenshot.sh --dpi 144 '$stage/prefdesk.exe' '$out/prefdesk-144dpi.png'
 "

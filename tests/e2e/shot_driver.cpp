@@ -1,8 +1,10 @@
 // Brings a running aliasdesk to the state of one of the README's pictures:
 // Add scans a few programs that the driver lays out under C:\Apps, then
 //   edit  the second click on a selected row's path cell opens the edit box;
-//   menu  two programs go and the table is saved and reloaded, which greys
-//         their rows; a right click on another row opens the context menu;
+//   marks two programs go and the table is saved and reloaded, which greys
+//         their rows; another row is given an alias taken already, which
+//         makes it bold;
+//   menu  as marks, then a right click on another row opens the context menu;
 //   rows  nothing more.
 // Exit code 0 once the state is there, 1 otherwise.
 #include "aliasdesk_driver.h"
@@ -88,11 +90,14 @@ int wmain(int argc, wchar_t** argv)
     SetForegroundWindow(dlg);
     if (wcscmp(mode, L"edit") == 0 && !desk.OpenCellEdit(IDC_MAIN_LIST, 1, 2))
         return Fail("no edit box opened");
-    if (wcscmp(mode, L"menu") != 0)
+    const bool menu = wcscmp(mode, L"menu") == 0;
+    if (!menu && wcscmp(mode, L"marks") != 0)
         return 0;
     if (!RemoveTwoPrograms(desk, idle_threads))
         return Fail("the table was not saved and reloaded");
-    if (!OpenContextMenu(desk, RowOfProgram(desk, L"player.exe")))
+    if (!desk.EditCell(IDC_MAIN_LIST, RowOfProgram(desk, L"wordpad.exe"), 0, L"notepad"))
+        return Fail("the alias was not edited");
+    if (menu && !OpenContextMenu(desk, RowOfProgram(desk, L"player.exe")))
         return Fail("no context menu opened");
     return 0;
 }
