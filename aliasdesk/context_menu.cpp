@@ -8,6 +8,7 @@
 #include "launch_input.h"
 #include "main_table.h"
 #include "missing_targets.h"
+#include "moved_programs.h"
 #include "report_table.h"
 #include "row_removal.h"
 
@@ -165,6 +166,7 @@ HMENU BuildMenu(const MenuTarget& target)
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AddItem(menu, kMenuSelectMissing, L"Select &missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
     AddItem(menu, kMenuSelectConflicts, L"Select &conflicts", idle && ShowsMarkedRow(target.list, kConflictMarks));
+    AddItem(menu, kMenuLocate, L"&Locate...", idle && count == 1 && IsTargetMissing(target.ids.front()));
     return menu;
 }
 
@@ -260,6 +262,10 @@ void RunCommand(HWND dlg, const MenuTarget& target, int command)
         break;
     case kMenuRemove:
         Remove(dlg, target);
+        break;
+    case kMenuLocate:
+        if (single)
+            LocateProgram(dlg, target.ids.front());
         break;
     default:
         break;

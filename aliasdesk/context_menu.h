@@ -14,6 +14,7 @@ enum ContextCommand {
     kMenuRemove,
     kMenuSelectMissing,
     kMenuSelectConflicts,
+    kMenuLocate,
 };
 
 // Shows the menu at the screen point and answers the chosen command, 0 for none.
