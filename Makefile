@@ -8,7 +8,7 @@ CMAKE   ?= cmake
 WINENV  := tools/winenv.sh
 NATIVE  := build/native
 
-.PHONY: all deps configure build test native-test soak bench run screenshots x86 clean
+.PHONY: all deps configure build test native-test soak bench run screenshots x86 test-x86 dist dist-check clean
 
 all: build
 
@@ -74,10 +74,32 @@ screenshots: configure
 	$(CMAKE) --build --preset $(PRESET) --target aliasdesk prefdesk shot_driver
 	tools/screenshots.sh $(BUILD) docs
 
-# The 32-bit build (built only; this machine runs 64-bit Wine).
+# The 32-bit build, and its tests under Debian's 32-bit Wine, which
+# test-x86 installs when it is missing (a 64-bit prefix runs both kinds).
 x86: deps
 	$(CMAKE) --preset mingw-x86
 	$(CMAKE) --build --preset mingw-x86
+
+test-x86:
+	tools/install-deps.sh x86
+	$(MAKE) --no-print-directory x86
+	rm -rf build/x86/wine-test
+	$(WINENV) build/x86/wine-test ctest --preset mingw-x86
+
+# The portable zips for x64 and x86 in dist/, with SHA256SUMS and the Scoop
+# and winget manifests (README: Download). DIST_URL names one zip's download
+# ({version}, {file}); the same commit gives the same bytes.
+DIST_URL      ?= https://downloads.example.org/velkor-tools/{version}/{file}
+DIST_HOMEPAGE ?= https://downloads.example.org/velkor-tools/
+dist: deps
+	tools/dist.sh '$(DIST_URL)' '$(DIST_HOMEPAGE)'
+
+# Two fresh clones of HEAD must make the same dist/; the manifests must name
+# the zips' hashes; both zips must run from an awkward folder under Wine.
+# Takes a few clean builds: not part of make test.
+dist-check:
+	tools/install-deps.sh x86
+	tools/dist-check.sh
 
 clean:
 	rm -rf build

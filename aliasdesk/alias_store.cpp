@@ -41,6 +41,7 @@ struct SavedRow {
 struct TableSnapshot {
     std::vector<SavedRow> rows;
     unsigned changes = 0;
+    unsigned marked = 0; // ModifiedCount() when the last row was read
     bool whole = false; // false when the dialog went before the table was read
 };
 
@@ -143,6 +144,7 @@ TableSnapshot SnapshotTable()
         const int rows = GetRowCount(pMainTable);
         ReadRows(snapshot, rows, StepClock());
         snapshot.changes = TableChanges();
+        snapshot.marked = ModifiedCount();
         return static_cast<LRESULT>(static_cast<int>(snapshot.rows.size()) == rows ? Snapshot::Done : Snapshot::More);
     };
     for (;;) {
@@ -261,9 +263,8 @@ struct StoreContents {
 // Progress and the stop request are looked at once per this many names.
 constexpr int kLoadChunk = 512;
 
-void ReadRowsOfNames(HWND dlg, StoreContents* store)
+void ReadRowsOfNames(HWND dlg, const ConfigIndex& config, StoreContents* store)
 {
-    const ConfigIndex config = ReadConfigIndex(szConfigPath); // read once, not once per key
     std::vector<wchar_t> path(kPathCapacity), parameter(kParameterCapacity);
     for (int p = 0; p < store->units && !WorkerStopRequested();) {
         const wchar_t* alias = store->names.data() + p;
@@ -280,8 +281,8 @@ void ReadRowsOfNames(HWND dlg, StoreContents* store)
 }
 
 // Yes with both files read; Missing when nothing was saved yet; No with the
-// failure to report. A file that turned unreadable while it was read (the
-// profile functions then answer empty values) fails the load too.
+// failure to report. A file that cannot be read whole (the profile functions
+// would answer empty values for it) fails the load.
 Readable ReadStore(HWND dlg, StoreContents* store, WPARAM* failure)
 {
     const Readable readable = ReadableStore(failure);
@@ -293,12 +294,13 @@ Readable ReadStore(HWND dlg, StoreContents* store, WPARAM* failure)
         *failure = kHistoryUnreadable;
         return Readable::No;
     }
-    ShowProgress(dlg, store->units + 10);
-    ReadRowsOfNames(dlg, store);
-    if (CanOpenForReading(szConfigPath) != Readable::Yes) {
+    const ConfigIndex config = ReadConfigIndex(szConfigPath); // read once, not once per key
+    if (!config.read) {
         *failure = kConfigUnreadable;
         return Readable::No;
     }
+    ShowProgress(dlg, store->units + 10);
+    ReadRowsOfNames(dlg, config, store);
     return Readable::Yes;
 }
 
@@ -325,11 +327,6 @@ struct PendingFailure {
     DWORD error = 0;
 };
 PendingFailure pending_failure;
-
-bool IsSaveFailure(WPARAM failure)
-{
-    return failure == kSaveFailed || failure == kSavePending;
-}
 
 void LeaveFailure(HWND dlg, WPARAM failure, DWORD error)
 {
@@ -364,29 +361,42 @@ void EndLoad(HWND dlg, Readable store, WPARAM failure)
     RunOnDialogThread(step);
 }
 
-// Set while no save runs.
-UniqueHandle save_ended(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+// The dialog was closed while a save ran: it closes once the save is done,
+// unless the save failed. Dialog thread only.
+bool close_after_save;
 
-// Dialog thread, in the step that ends the save: the files hold the table
-// only if nothing changed it since the snapshot, and only then are there no
-// unsaved changes. OK closes only then.
-void EndSave(HWND dlg, SaveResult result, DWORD error, unsigned changes, int exit)
+// The files hold the table as it stands only if nothing changed it since it
+// was read, nothing was marked changed (a scan that has not listed a row
+// yet), and no scan or removal is still going to change it.
+bool FilesHoldTheTable(const TableSnapshot& snapshot)
+{
+    return TableChanges() == snapshot.changes && ModifiedCount() == snapshot.marked &&
+        activities[static_cast<int>(Activity::Scan)] == 0 && RunningRemovals() == 0;
+}
+
+// Dialog thread, in the step that ends the save: only when the files hold
+// the table as it stands are there no unsaved changes, and only then does OK
+// close. A close asked for during the save goes ahead unless it failed.
+void EndSave(HWND dlg, SaveResult result, DWORD error, const TableSnapshot& snapshot, int exit)
 {
     EndActivity(dlg, Activity::Save);
+    const bool closing = std::exchange(close_after_save, false);
+    if (closing)
+        EnableWindow(dlg, TRUE);
     if (result != SaveResult::Saved) {
         SetStatus(dlg, L"Save failed!");
         LeaveFailure(dlg, result == SaveResult::Pending ? kSavePending : kSaveFailed, error);
         return;
     }
     SetStatus(dlg, L"Finished!");
-    const bool current = TableChanges() == changes;
+    const bool current = FilesHoldTheTable(snapshot);
     if (current)
         bModified = 0;
-    if (!exit)
-        return;
-    if (current)
-        PostMessageW(dlg, WM_SAVED_FOR_CLOSE, changes, 0); // closing waits for this worker: not from here
-    else
+    if (closing)
+        PostMessageW(dlg, WM_CLOSE, 0, 0); // this worker must end first
+    else if (exit && current)
+        PostMessageW(dlg, WM_SAVED_FOR_CLOSE, snapshot.changes, snapshot.marked);
+    else if (exit)
         ShowNotClosed(dlg);
 }
 
@@ -396,10 +406,11 @@ unsigned __stdcall LoadWorker(void* param)
 {
     HWND dlg = static_cast<HWND>(param);
     const bool reload = reloading.exchange(false);
-    RecoverInterruptedSave(szConfigPath);
     StoreContents contents;
-    WPARAM failure = 0;
-    const Readable store = ReadStore(dlg, &contents, &failure);
+    WPARAM failure = kCommitPending;
+    // A save that committed but could not be put in place may have left the
+    // pair half old, half new: nothing is read until it is done.
+    const Readable store = RecoverInterruptedSave(szConfigPath) ? ReadStore(dlg, &contents, &failure) : Readable::No;
     if (store == Readable::No) {
         HideProgress(dlg, 0);
         SetStatus(dlg, L"Load failed!");
@@ -408,6 +419,7 @@ unsigned __stdcall LoadWorker(void* param)
     }
     if (reload) {
         auto take = [dlg]() -> LRESULT {
+            ReplaceDoomedRows();
             TakeReloadedView(dlg);
             return 0;
         };
@@ -432,23 +444,25 @@ unsigned __stdcall SaveWorker(void* param)
     const int exit = args->exit_flag->load();
     DebugPrint(L"1. bExit %d\n", exit);
     SetStatus(dlg, L"Saving...");
-    RecoverInterruptedSave(szConfigPath);
+    // An earlier save that could not be put in place is done first: its pair
+    // is the backup this save keeps.
+    const bool settled = RecoverInterruptedSave(szConfigPath);
+    const DWORD unsettled = GetLastError();
 
-    const TableSnapshot snapshot = SnapshotTable();
+    const TableSnapshot snapshot = settled ? SnapshotTable() : TableSnapshot{};
     const int n = static_cast<int>(snapshot.rows.size());
     ShowProgress(dlg, n + 5);
     const SaveResult result = snapshot.whole ? SaveTable(dlg, snapshot.rows) : SaveResult::Failed;
-    const DWORD error = GetLastError();
+    const DWORD error = settled ? GetLastError() : unsettled;
     HideProgress(dlg, n + 5);
     DebugPrint(L"2. bExit %d\n", exit);
     auto end = [&]() -> LRESULT {
-        EndSave(dlg, result, error, snapshot.changes, exit);
+        EndSave(dlg, result, error, snapshot, exit);
         return 0;
     };
     // Settled before OK comes back: OK pressed at once must see what this save left.
     store_busy = false;
     RunOnDialogThread(end);
-    SetEvent(save_ended.get());
     return 0;
 }
 
@@ -477,12 +491,10 @@ void StartSave(HWND dlg, int exit)
     bExit = exit;
     auto args = std::make_unique<SaveArgs>(SaveArgs{dlg, &bExit});
     BeginActivity(dlg, Activity::Save);
-    ResetEvent(save_ended.get());
     if (StartWorker(SaveWorker, args.get())) {
         args.release(); // the worker owns it now
         return;
     }
-    SetEvent(save_ended.get());
     EndActivity(dlg, Activity::Save);
     store_busy = false;
     SetStatus(dlg, L"Save failed!");
@@ -498,10 +510,18 @@ bool IsSaving()
     return activities[static_cast<int>(Activity::Save)] > 0;
 }
 
-void WaitForSave()
+void CloseAfterSave(HWND dlg)
 {
-    if (IsSaving())
-        WaitDispatchingSent(save_ended.get());
+    close_after_save = true;
+    EnableWindow(dlg, FALSE); // nothing more to do in it; it still paints
+}
+
+bool FilesHoldTheTableNow(unsigned changes, unsigned marked)
+{
+    TableSnapshot now;
+    now.changes = changes;
+    now.marked = marked;
+    return FilesHoldTheTable(now);
 }
 
 void BeginActivity(HWND dlg, Activity activity)
@@ -520,17 +540,10 @@ void ResetStoreState()
 {
     store_busy = false;
     reloading = false;
+    close_after_save = false;
     pending_failure = {};
     for (int& count : activities)
         count = 0;
-}
-
-bool ReportSaveFailure(HWND dlg)
-{
-    if (!IsSaveFailure(pending_failure.failure))
-        return false;
-    ReportStoreFailure(dlg);
-    return true;
 }
 
 void ReportStoreFailure(HWND dlg)
@@ -542,6 +555,12 @@ void ReportStoreFailure(HWND dlg)
         return;
     case kConfigUnreadable:
         MessageBoxW(nullptr, L"Could not open config.ini file.", L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
+        return;
+    case kCommitPending:
+        MessageBoxW(dlg,
+                    L"The last save could not be completed yet: another program holds config.ini or history.dat. "
+                    L"Try Reload again in a moment.",
+                    L"Velkor Error", MB_ICONERROR | MB_TOPMOST);
         return;
     case kSaveFailed:
     case kSavePending:

@@ -17,10 +17,16 @@ struct SaveArgs {
 // tells the user (a worker must not sit in a message box while the dialog
 // closes). The failure waits in the store until it was told.
 constexpr UINT WM_STORE_FAILED = WM_APP + 2;
-enum StoreFailure { kHistoryUnreadable = 1, kSaveFailed = 2, kConfigUnreadable = 3, kSavePending = 4 };
+enum StoreFailure {
+    kHistoryUnreadable = 1,
+    kSaveFailed = 2,
+    kConfigUnreadable = 3,
+    kSavePending = 4, // committed, to be completed at the next start
+    kCommitPending = 5, // an earlier save could not be completed yet
+};
 
 // Posted to the main dialog by an OK save that wrote the table as it stood;
-// wParam is TableChanges() when it was read.
+// wParam and lParam are TableChanges() and ModifiedCount() when it was read.
 constexpr UINT WM_SAVED_FOR_CLOSE = WM_APP + 3;
 
 unsigned __stdcall LoadWorker(void* dialog);
@@ -39,8 +45,12 @@ void StartSave(HWND dlg, int exit);
 bool IsStoreBusy();
 // A save is writing the files. Dialog thread only.
 bool IsSaving();
-// Waits until a running save has ended, dispatching what it sends. Dialog thread.
-void WaitForSave();
+// The dialog was closed while a save runs: it is disabled, and closes once
+// the save is done; a save that failed says so and the dialog stays. Dialog thread.
+void CloseAfterSave(HWND dlg);
+// Whether the files a save just wrote hold the table as it stands, given
+// TableChanges() and ModifiedCount() when it was read. Dialog thread.
+bool FilesHoldTheTableNow(unsigned changes, unsigned marked);
 
 // What keeps the store buttons disabled: Apply while anything changes the
 // table or its files, OK and Reload while the files are being read or written.
@@ -53,8 +63,6 @@ void ResetStoreState();
 
 // The dialog's handler of WM_STORE_FAILED: tells the failure that waits, if any.
 void ReportStoreFailure(HWND dlg);
-// Tells a save's failure that waits, at once; false when none waits.
-bool ReportSaveFailure(HWND dlg);
 
 // OK found the table changed since its save read it: the dialog stays open
 // with the change unsaved, and says so.

@@ -12,9 +12,21 @@ std::atomic<int> bRowsRemoved;
 
 wchar_t szScanFolder[MAX_PATH];
 
+namespace {
+
+std::atomic<unsigned> modified_count;
+
+} // namespace
+
 void MarkModified()
 {
+    ++modified_count;
     bModified = 1;
+}
+
+unsigned ModifiedCount()
+{
+    return modified_count;
 }
 
 int BuildConfigPath(const wchar_t* directory)

@@ -18,8 +18,10 @@ extern std::atomic<int> bRowsRemoved; // rows were just removed; repaint rows wh
 extern wchar_t szScanFolder[MAX_PATH]; // the folder of the last Add, empty when none
 
 // Raises bModified. A save lowers it only if the table did not change
-// since the save read it.
+// since the save read it and nothing was marked meanwhile.
 void MarkModified();
+// How many times MarkModified was called (any thread may read it).
+unsigned ModifiedCount();
 
 // Builds szConfigPath from the program's directory; 0 when it does not fit.
 int BuildConfigPath(const wchar_t* directory);

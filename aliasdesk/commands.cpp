@@ -16,9 +16,7 @@ namespace {
 
 void Browse(HWND dlg)
 {
-    // The folder browser needs COM on this thread for as long as it is shown.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-
+    // COM is on for as long as the dialog lives.
     BROWSEINFOW info{};
     info.hwndOwner = dlg;
     info.lpszTitle = L"Select folder to start...";
@@ -30,9 +28,6 @@ void Browse(HWND dlg)
         SHGetPathFromIDListW(folder, path);
     SetDlgItemTextW(dlg, IDC_PATH, path); // a cancelled browse empties the path box
     CoTaskMemFree(folder);
-
-    if (SUCCEEDED(com))
-        CoUninitialize();
 }
 
 void Clear(HWND dlg)

@@ -13,9 +13,10 @@
 #include "row_removal.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
+#include <shlobj.h>
 #include <windowsx.h>
 
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -136,12 +137,13 @@ void ListRowsNow(const MenuTarget& target, std::vector<int>* rows, std::vector<R
     }
 }
 
+// The main rows go whether or not a filter pass has copied them again yet.
 void Remove(HWND dlg, const MenuTarget& target)
 {
     std::vector<int> rows;
     std::vector<RowId> ids;
     ListRowsNow(target, &rows, &ids);
-    RemoveRows(dlg, target.list, rows, ids);
+    RemoveRows(dlg, target.list, rows, target.ids);
 }
 
 void AddItem(HMENU menu, int command, const wchar_t* text, bool enabled)
@@ -157,14 +159,16 @@ HMENU BuildMenu(const MenuTarget& target)
     if (!menu)
         return nullptr;
     // Opening several folders at once would open as many windows: one row only, as Run.
+    // L, I and V are kept free for items to come.
     AddItem(menu, kMenuRun, L"&Run", idle && count == 1);
+    AddItem(menu, kMenuRunAsAdministrator, L"Run as a&dministrator", idle && count == 1);
     AddItem(menu, kMenuOpenFolder, L"Open containing &folder", idle && count == 1);
     AddItem(menu, kMenuCopyPath, L"Copy &path", idle && count > 0);
     AddItem(menu, kMenuCopyAlias, L"Copy &alias", idle && count > 0);
     AddItem(menu, kMenuEdit, L"&Edit", idle && target.row >= 0);
     AddItem(menu, kMenuRemove, L"Re&move", idle && count > 0);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AddItem(menu, kMenuSelectMissing, L"Select &missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
+    AddItem(menu, kMenuSelectMissing, L"&Select missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
     AddItem(menu, kMenuSelectConflicts, L"Select &conflicts", idle && ShowsMarkedRow(target.list, kConflictMarks));
     AddItem(menu, kMenuLocate, L"&Locate...", idle && count == 1 && IsTargetMissing(target.ids.front()));
     return menu;
@@ -176,37 +180,89 @@ std::wstring MainCell(int row, int column)
     return text ? text.get() : L"";
 }
 
-void ShowLastError(HWND dlg, DWORD error)
+void ShowError(HWND dlg, const wchar_t* text)
+{
+    MessageBoxW(dlg, text, L"Velkor Error", MB_ICONERROR | MB_OK);
+}
+
+// The system's reason; the fallback where it has none.
+void ShowLastError(HWND dlg, DWORD error, const wchar_t* fallback)
 {
     wchar_t* reason = nullptr; // FormatMessageW allocates it; freed with LocalFree below
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    error, 0, reinterpret_cast<wchar_t*>(&reason), 0, nullptr);
-    MessageBoxW(dlg, reason && error ? reason : L"The program could not be started.", L"Velkor Error",
-                MB_ICONERROR | MB_OK);
+    ShowError(dlg, reason && error ? reason : fallback);
     LocalFree(reason);
 }
 
-void Run(HWND dlg, int main_row)
+// Run as administrator asks the shell for elevation; Run does too when the program needs it.
+void Run(HWND dlg, int main_row, bool as_administrator)
 {
     const std::wstring path = MainCell(main_row, 2);
     const std::wstring parameter = MainCell(main_row, 1);
+    const wchar_t* parameters = parameter.empty() ? nullptr : parameter.c_str();
     SetLastError(0);
-    if (!LaunchProgram(path.c_str(), parameter.empty() ? nullptr : parameter.c_str(), SW_SHOWNORMAL, 0))
-        ShowLastError(dlg, GetLastError());
+    const int started = as_administrator ? LaunchWithVerb(dlg, L"runas", path.c_str(), parameters, SW_SHOWNORMAL)
+                                         : LaunchProgram(path.c_str(), parameters, SW_SHOWNORMAL, 0);
+    // Cancelled: the user declined the elevation prompt, and knows it.
+    if (!started && GetLastError() != ERROR_CANCELLED)
+        ShowLastError(dlg, GetLastError(), L"The program could not be started.");
 }
 
+struct IdListFree {
+    void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+};
+using ItemIdList = std::unique_ptr<ITEMIDLIST, IdListFree>;
+
+ItemIdList ParseName(const std::wstring& path, HRESULT* result)
+{
+    PIDLIST_ABSOLUTE list = nullptr;
+    *result = SHParseDisplayName(path.c_str(), nullptr, &list, 0, nullptr);
+    return ItemIdList(SUCCEEDED(*result) ? list : nullptr);
+}
+
+void ShowFolderError(HWND dlg, HRESULT result)
+{
+    const DWORD error = HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : 0;
+    ShowLastError(dlg, error, L"The folder could not be opened.");
+}
+
+// For a program that has gone: its folder alone, or why not.
+void OpenFolderOnly(HWND dlg, const std::wstring& path)
+{
+    const size_t last = path.find_last_of(L'\\');
+    const std::wstring folder = last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+    HRESULT result = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    if (folder.empty() || !ParseName(folder, &result)) {
+        ShowFolderError(dlg, result);
+        return;
+    }
+    SetLastError(0);
+    if (!LaunchWithVerb(dlg, L"open", folder.c_str(), nullptr, SW_SHOWNORMAL))
+        ShowFolderError(dlg, HRESULT_FROM_WIN32(GetLastError()));
+}
+
+// Explorer opens with the program selected. Where Explorer is not the shell
+// (nor in Wine without its desktop) it is asked on its command line.
 void OpenFolder(HWND dlg, int main_row)
 {
-    const std::wstring select = L"/select,\"" + MainCell(main_row, 2) + L"\"";
+    const std::wstring path = MainCell(main_row, 2);
+    HRESULT result = S_OK;
+    const ItemIdList program = ParseName(path, &result);
+    if (!program) {
+        OpenFolderOnly(dlg, path);
+        return;
+    }
+    if (SUCCEEDED(SHOpenFolderAndSelectItems(program.get(), 0, nullptr, 0)))
+        return;
+    const std::wstring select = L"/select,\"" + path + L"\"";
     SetLastError(0);
-    const auto result =
-        reinterpret_cast<INT_PTR>(ShellExecuteW(dlg, L"open", L"explorer.exe", select.c_str(), nullptr, SW_SHOWNORMAL));
-    if (result <= 32)
-        ShowLastError(dlg, GetLastError());
+    if (!LaunchWithVerb(dlg, L"open", L"explorer.exe", select.c_str(), SW_SHOWNORMAL))
+        ShowFolderError(dlg, HRESULT_FROM_WIN32(GetLastError()));
 }
 
 // One line per row, in the order the rows stand.
-void Copy(const std::vector<int>& main_rows, int column)
+void Copy(HWND dlg, const std::vector<int>& main_rows, int column)
 {
     std::wstring lines;
     for (int row : main_rows) {
@@ -214,7 +270,8 @@ void Copy(const std::vector<int>& main_rows, int column)
             lines += L"\r\n";
         lines += MainCell(row, column);
     }
-    SetClipboardText(lines.c_str(), static_cast<int>(lines.size() + 1));
+    if (!CopyTextToClipboard(dlg, lines.c_str(), static_cast<int>(lines.size() + 1)))
+        ShowError(dlg, L"The clipboard is held by another program: nothing was copied.");
 }
 
 // As a second click on the cell does: the edit opens on the cell under the point.
@@ -237,18 +294,19 @@ void RunCommand(HWND dlg, const MenuTarget& target, int command)
     const bool single = main_rows.size() == 1;
     switch (command) {
     case kMenuRun:
+    case kMenuRunAsAdministrator:
         if (single)
-            Run(dlg, main_rows.front());
+            Run(dlg, main_rows.front(), command == kMenuRunAsAdministrator);
         break;
     case kMenuOpenFolder:
         if (single)
             OpenFolder(dlg, main_rows.front());
         break;
     case kMenuCopyPath:
-        Copy(main_rows, 2);
+        Copy(dlg, main_rows, 2);
         break;
     case kMenuCopyAlias:
-        Copy(main_rows, 0);
+        Copy(dlg, main_rows, 0);
         break;
     case kMenuEdit:
         if (StillUnderPoint(target))

@@ -1,5 +1,5 @@
-// The context menu of the two report lists: run, open the folder, copy,
-// edit and remove the selected rows. In the filtered view every item acts
+// The context menu of the two report lists: run (also as administrator),
+// open the folder, copy, edit and remove the selected rows. In the filtered view every item acts
 // on the main rows the filter rows came from.
 #pragma once
 
@@ -7,6 +7,7 @@
 
 enum ContextCommand {
     kMenuRun = 1,
+    kMenuRunAsAdministrator,
     kMenuOpenFolder,
     kMenuCopyPath,
     kMenuCopyAlias,

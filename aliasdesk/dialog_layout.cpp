@@ -5,17 +5,20 @@
 #include "dpi_scale.h"
 #include "report_table.h"
 
+#include <algorithm>
+
 namespace {
 
-RECT rcSizeSnapshot; // the client rectangle before the current size change
 DialogScale dialogScale;
+bool bFakeWorkArea;
+RECT rcFakeWorkArea;
 
 // The smallest window at 96 DPI; other DPIs scale it.
 constexpr int kMinWidth = 819;
 constexpr int kMinHeight = 753;
 
-// How each control follows the window: multiples of dx and dy added to its
-// position and its size. Controls without a rule (the unused edit, the
+// How each control follows the window: multiples of dx and dy (the client
+// size beyond a fresh dialog's) added to its fresh position and size. Controls without a rule (the unused edit, the
 // windows inside the lists) are not touched.
 struct Rule {
     int id;
@@ -50,27 +53,103 @@ const Rule* RuleFor(int id)
     return nullptr;
 }
 
-bool IsEmpty(const RECT& r)
+const RECT* StartPlaceOf(HWND child)
 {
-    return r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0;
+    for (const ControlPlace& place : dialogScale.start_places) {
+        if (place.window == child)
+            return &place.rect;
+    }
+    return nullptr;
+}
+
+RECT WorkArea(HWND dlg)
+{
+    if (bFakeWorkArea)
+        return rcFakeWorkArea;
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    GetMonitorInfoW(MonitorFromWindow(dlg, MONITOR_DEFAULTTONEAREST), &info);
+    return info.rcWork;
+}
+
+// The smallest window at the DPI the dialog is laid out for, but never
+// more than the work area: on a 1366 x 768 screen at 100 % OK and Cancel
+// would end behind the taskbar.
+SIZE MinimumSize(HWND dlg)
+{
+    const RECT work = WorkArea(dlg);
+    return SIZE{std::min(ScaleForDpi(kMinWidth, dialogScale.dpi), static_cast<int>(work.right - work.left)),
+                std::min(ScaleForDpi(kMinHeight, dialogScale.dpi), static_cast<int>(work.bottom - work.top))};
+}
+
+// Before WM_INITDIALOG the template's size stands.
+bool LayoutStarted()
+{
+    return !dialogScale.start_places.empty();
+}
+
+RECT PlaceInParent(HWND child)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The dialog starts within the work area and, where the template's font
+// makes it smaller, at its smallest size; centred, as DS_CENTER put it.
+void FitStartSize(HWND dlg)
+{
+    const RECT work = WorkArea(dlg);
+    const SIZE least = MinimumSize(dlg);
+    RECT window;
+    GetWindowRect(dlg, &window);
+    const int width = std::clamp(static_cast<int>(window.right - window.left), static_cast<int>(least.cx),
+                                 static_cast<int>(work.right - work.left));
+    const int height = std::clamp(static_cast<int>(window.bottom - window.top), static_cast<int>(least.cy),
+                                  static_cast<int>(work.bottom - work.top));
+    if (width == window.right - window.left && height == window.bottom - window.top)
+        return;
+    SetWindowPos(dlg, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void LayoutControls(HWND dlg)
+{
+    if (!LayoutStarted() || IsIconic(dlg))
+        return;
+    RECT client;
+    GetClientRect(dlg, &client);
+    const SIZE fresh = FreshClientSize(dialogScale);
+    LayoutDelta delta{client.right - fresh.cx, client.bottom - fresh.cy};
+    EnumChildWindows(dlg, LayoutChild, reinterpret_cast<LPARAM>(&delta));
 }
 
 } // namespace
 
+// From the control's place in a fresh dialog, never from where it lies
+// now: a control squeezed to nothing comes back when the window grows.
 BOOL CALLBACK LayoutChild(HWND child, LPARAM delta)
 {
     const auto* d = reinterpret_cast<const LayoutDelta*>(delta);
-    const Rule* rule = RuleFor(static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)));
-    if (!rule)
+    // Windows inside controls follow their control; a control without a
+    // rule keeps its fresh place, which moves only with the DPI.
+    const RECT* start = StartPlaceOf(child);
+    if (!start)
         return TRUE;
+    static constexpr Rule kStay{0, 0, 0, 0, 0};
+    const Rule* found = RuleFor(static_cast<int>(GetWindowLongPtrW(child, GWLP_ID)));
+    const Rule* rule = found ? found : &kStay;
 
-    RECT r;
-    GetWindowRect(child, &r);
-    POINT topLeft{r.left + rule->move_x * d->dx, r.top + rule->move_y * d->dy};
-    ScreenToClient(GetParent(child), &topLeft);
-    const int width = r.right - r.left + rule->grow_x * d->dx;
-    const int height = r.bottom - r.top + rule->grow_y * d->dy;
-    MoveWindow(child, topLeft.x, topLeft.y, width, height, TRUE);
+    const RECT fresh = FreshPlace(dialogScale, *start);
+    const int left = fresh.left + rule->move_x * d->dx;
+    const int top = fresh.top + rule->move_y * d->dy;
+    const RECT r{left, top, left + std::max(0, static_cast<int>(fresh.right - fresh.left) + rule->grow_x * d->dx),
+                 top + std::max(0, static_cast<int>(fresh.bottom - fresh.top) + rule->grow_y * d->dy)};
+    const RECT now = PlaceInParent(child);
+    if (EqualRect(&r, &now))
+        return TRUE;
+    MoveWindow(child, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     if (IsWindowVisible(child)) {
         InvalidateRect(child, nullptr, TRUE);
         UpdateWindow(child);
@@ -80,50 +159,61 @@ BOOL CALLBACK LayoutChild(HWND child, LPARAM delta)
 
 void StartLayout(HWND dlg)
 {
-    rcSizeSnapshot = RECT{};
     StartDialogScale(dlg, dialogScale);
+    FitStartSize(dlg);
 }
 
-BOOL OnWindowPosChanging(HWND dlg)
+void EndLayout()
 {
-    if (!IsEmpty(rcSizeSnapshot))
-        return TRUE;
-    GetClientRect(dlg, &rcSizeSnapshot);
-    return FALSE;
+    EndDialogScale(dialogScale);
 }
 
-BOOL OnSize(HWND dlg, WPARAM type, LPARAM size)
+BOOL OnSize(HWND dlg, WPARAM type)
 {
     if (type == SIZE_MINIMIZED)
         return TRUE;
-    LayoutDelta delta{LOWORD(size) - (rcSizeSnapshot.right - rcSizeSnapshot.left),
-                      HIWORD(size) - (rcSizeSnapshot.bottom - rcSizeSnapshot.top)};
-    rcSizeSnapshot = RECT{};
-    if (delta.dx != 0 || delta.dy != 0) {
-        EnumChildWindows(dlg, LayoutChild, reinterpret_cast<LPARAM>(&delta));
-        SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 0);
-    }
+    LayoutControls(dlg);
+    SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 0);
     return FALSE;
 }
 
-BOOL OnSizing(RECT* dragged)
+BOOL OnSizing(HWND dlg, RECT* dragged)
 {
-    const UINT dpi = dialogScale.dpi;
-    const int minWidth = ScaleForDpi(kMinWidth, dpi);
-    const int minHeight = ScaleForDpi(kMinHeight, dpi);
-    if (dragged->right - dragged->left < minWidth)
-        dragged->right = dragged->left + minWidth;
-    if (dragged->bottom - dragged->top < minHeight)
-        dragged->bottom = dragged->top + minHeight;
+    const SIZE least = MinimumSize(dlg);
+    if (dragged->right - dragged->left < least.cx)
+        dragged->right = dragged->left + least.cx;
+    if (dragged->bottom - dragged->top < least.cy)
+        dragged->bottom = dragged->top + least.cy;
     return TRUE;
+}
+
+// Snap, Win+arrows and SetWindowPos never send WM_SIZING; they ask this.
+BOOL OnGetMinMaxInfo(HWND dlg, MINMAXINFO* info)
+{
+    if (!LayoutStarted())
+        return FALSE;
+    const SIZE least = MinimumSize(dlg);
+    info->ptMinTrackSize = POINT{least.cx, least.cy};
+    SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 0);
+    return TRUE;
+}
+
+BOOL OnGetDpiScaledSize(HWND dlg, UINT dpi, SIZE* size)
+{
+    return static_cast<BOOL>(AnswerDpiScaledSize(dlg, dpi, dialogScale, size));
 }
 
 void FollowDpi(HWND dlg, UINT dpi, const RECT& suggested)
 {
-    const UINT old_dpi = RescaleDialog(dlg, dpi, suggested, dialogScale);
+    const UINT old_dpi = RescaleDialog(dlg, dpi, suggested, dialogScale, &LayoutControls);
     if (old_dpi == 0)
         return;
     ScaleColumnWidths(pMainTable, old_dpi, dpi);
     ScaleColumnWidths(pFilterTable, old_dpi, dpi);
-    rcSizeSnapshot = RECT{}; // the move was no user's resize
+}
+
+void SetWorkAreaForTest(const RECT* area)
+{
+    bFakeWorkArea = area != nullptr;
+    rcFakeWorkArea = area ? *area : RECT{};
 }

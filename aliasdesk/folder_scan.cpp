@@ -146,14 +146,28 @@ bool ListQueuedStep()
 
 void CALLBACK FlushTimerProc(HWND, UINT, UINT_PTR, DWORD)
 {
-    ListQueuedStep();
+    if (!AwaitingReplacement())
+        ListQueuedStep();
 }
 
-// From the walker: lists everything queued, a step at a time.
+enum class Listing { More, Done, Held };
+
+// From the walker: lists everything queued, a step at a time. While Reload
+// reads the files, what is listed already is not known: the matches wait.
 void ListQueued()
 {
-    auto step = []() -> LRESULT { return ListQueuedStep(); };
-    while (!WorkerStopRequested() && !RunOnDialogThread(step)) { }
+    auto step = []() -> LRESULT {
+        if (AwaitingReplacement())
+            return static_cast<LRESULT>(Listing::Held);
+        return static_cast<LRESULT>(ListQueuedStep() ? Listing::Done : Listing::More);
+    };
+    while (!WorkerStopRequested()) {
+        const auto listing = static_cast<Listing>(RunOnDialogThread(step));
+        if (listing == Listing::Done)
+            return;
+        if (listing == Listing::Held)
+            Sleep(10);
+    }
 }
 
 int QueueFoundFile(wchar_t* directory, wchar_t* file_name)

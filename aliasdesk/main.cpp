@@ -11,6 +11,9 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
+    // An empty card reader or disc drive met on the way answers with an
+    // error, not with the system's "No disk" box.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     GetModuleDirectory(instance);
     SetCurrentDirectoryW(szModuleDirectory); // history.dat resolves beside the program
     if (!BuildConfigPath(szModuleDirectory)) {

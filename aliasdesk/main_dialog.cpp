@@ -12,19 +12,23 @@
 #include "live_filter.h"
 #include "main_table.h"
 #include "missing_targets.h"
+#include "program_versions.h"
 #include "report_table.h"
 #include "single_copy.h"
 #include "aliasdesk_ids.h"
 #include "workers.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
 UniqueIcon smallIcon;
 bool bClosing;
+bool bComEntered; // the folder browser and Explorer's folder window need COM on this thread
 
 ReportTable* CreateTable(HWND dlg, int list_id)
 {
@@ -44,7 +48,6 @@ void ResetSharedState(HWND dlg)
     bExit = 0;
     bRowsRemoved = 0;
     szScanFolder[0] = L'\0';
-    StartLayout(dlg);
     bClosing = false;
     ResetStoreState();
     ResetMainTable();
@@ -53,7 +56,9 @@ void ResetSharedState(HWND dlg)
 BOOL OnInitDialog(HWND dlg)
 {
     ResetSharedState(dlg);
-    SetDlgItemTextA(dlg, IDC_VERSION, "2.2.0.24");
+    bComEntered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    StartLayout(dlg);
+    SetDlgItemTextA(dlg, IDC_VERSION, ALIASDESK_VERSION_TEXT);
 
     SetSmallIconForDpi(dlg, IDI_ALIASDESK, WindowDpi(dlg), smallIcon);
 
@@ -77,6 +82,15 @@ BOOL OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested)
     FollowDpi(dlg, dpi, *suggested);
     SetSmallIconForDpi(dlg, IDI_ALIASDESK, dpi, smallIcon);
     return TRUE;
+}
+
+// After the children: nothing that might still use COM or the font is left.
+BOOL OnNcDestroy()
+{
+    EndLayout();
+    if (std::exchange(bComEntered, false))
+        CoUninitialize();
+    return FALSE;
 }
 
 // Everything the dialog holds goes here, whichever way it was closed.
@@ -106,12 +120,11 @@ void CloseMainDialog(HWND dlg)
 {
     if (bClosing)
         return;
-    bClosing = true;
-    WaitForSave();
-    if (ReportSaveFailure(dlg)) {
-        bClosing = false;
+    if (IsSaving()) {
+        CloseAfterSave(dlg);
         return;
     }
+    bClosing = true;
     StopWorkers();
     DestroyWindow(dlg);
 }
@@ -120,9 +133,9 @@ namespace {
 
 // OK closes only when its save left the files holding the table as it stands:
 // nothing changed it since, and no edit box holds text the table has not.
-BOOL OnSavedForClose(HWND dlg, unsigned changes)
+BOOL OnSavedForClose(HWND dlg, unsigned changes, unsigned marked)
 {
-    if (TableChanges() == changes && !bModified && !IsCellEditing())
+    if (FilesHoldTheTableNow(changes, marked) && !bModified && !IsCellEditing())
         CloseMainDialog(dlg);
     else
         ShowNotClosed(dlg);
@@ -142,14 +155,18 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         return OnContextMenu(dlg, reinterpret_cast<HWND>(wParam), lParam);
     case WM_NOTIFY:
         return OnListNotify(dlg, reinterpret_cast<NMHDR*>(lParam));
-    case WM_WINDOWPOSCHANGING:
-        return OnWindowPosChanging(dlg);
     case WM_SIZE:
-        return OnSize(dlg, wParam, lParam);
+        return OnSize(dlg, wParam);
     case WM_SIZING:
-        return OnSizing(reinterpret_cast<RECT*>(lParam));
+        return OnSizing(dlg, reinterpret_cast<RECT*>(lParam));
+    case WM_GETMINMAXINFO:
+        return OnGetMinMaxInfo(dlg, reinterpret_cast<MINMAXINFO*>(lParam));
+    case kWmGetDpiScaledSize:
+        return OnGetDpiScaledSize(dlg, static_cast<UINT>(wParam), reinterpret_cast<SIZE*>(lParam));
     case WM_DPICHANGED:
         return OnDpiChanged(dlg, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+    case WM_NCDESTROY:
+        return OnNcDestroy();
     case WM_NCHITTEST:
         bRowsRemoved = 0; // the mouse over the dialog ends the repainting after a removal
         return FALSE;
@@ -160,7 +177,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         ReportStoreFailure(dlg);
         return TRUE;
     case WM_SAVED_FOR_CLOSE:
-        return OnSavedForClose(dlg, static_cast<unsigned>(wParam));
+        return OnSavedForClose(dlg, static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
     case WM_CLOSE:
         CloseMainDialog(dlg);
         return TRUE;

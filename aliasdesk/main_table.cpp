@@ -26,7 +26,8 @@ struct TableAccount {
     std::atomic<unsigned> changes{0};
     std::atomic<unsigned> reshaped_at{0}; // changes at the last change other than an append
     int filling_from = -1; // rows from here on are being appended by this unit, -1 when none
-    RowId doomed_up_to = 0; // Reload is emptying the rows up to this one
+    RowId doomed_up_to = 0; // Reload empties the rows up to this one
+    bool replacing = false; // and has not read the files yet
 
     // Identity -> the row it stood in when the index was built (or appended
     // since), with the places deleted since in ascending order: a deletion
@@ -308,6 +309,12 @@ bool Doomed(RowId id)
     return id != 0 && id <= account.doomed_up_to;
 }
 
+// A doomed row counts as listed until the load has read the files.
+bool Unlisted(RowId id)
+{
+    return !account.replacing && Doomed(id);
+}
+
 } // namespace
 
 std::string LabelKey(const wchar_t* label)
@@ -375,7 +382,7 @@ int FindFirstAlias(const wchar_t* alias)
             ids.pop_back();
             continue;
         }
-        if (!Doomed(ids[i]) && (first == -1 || row < first) && LabelEquals(row, alias))
+        if (!Unlisted(ids[i]) && (first == -1 || row < first) && LabelEquals(row, alias))
             first = row;
         ++i;
     }
@@ -544,11 +551,23 @@ void DeleteRowsWithIds(const std::vector<RowId>& ids)
 void DoomRowsUpTo(RowId last_id)
 {
     account.doomed_up_to = last_id;
+    account.replacing = last_id != 0;
+}
+
+bool AwaitingReplacement()
+{
+    return account.replacing;
+}
+
+void ReplaceDoomedRows()
+{
+    account.replacing = false;
 }
 
 void SpareDoomedRows()
 {
     account.doomed_up_to = 0;
+    account.replacing = false;
 }
 
 void EmptyDoomedRows()
@@ -605,4 +624,5 @@ void ResetMainTable()
     ForgetAllMarks();
     account.filling_from = -1;
     account.doomed_up_to = 0;
+    account.replacing = false;
 }

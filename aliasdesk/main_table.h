@@ -107,10 +107,13 @@ bool SweepMainRows(RowSweep& sweep, const RowTest& doomed, const StepClock& cloc
 // up; rows already gone are skipped. For few rows. Dialog thread only.
 void DeleteRowsWithIds(const std::vector<RowId>& ids);
 
-// Reload: from now on the rows up to the one carrying last_id are about to
-// go. They no longer count as listed for a scan that runs meanwhile.
-// Dialog thread only.
+// Reload: the rows up to the one carrying last_id go if the load succeeds.
+// Until it has read the files, a scan lists nothing (AwaitingReplacement):
+// whether they count as listed is not known yet. Dialog thread only.
 void DoomRowsUpTo(RowId last_id);
+bool AwaitingReplacement();
+// The files were read: from now on the doomed rows do not count as listed.
+void ReplaceDoomedRows();
 // The load failed: the doomed rows stay. Dialog thread only.
 void SpareDoomedRows();
 // Deletes the doomed rows in steps on the dialog thread, whatever order they

@@ -504,6 +504,7 @@ ConfigIndex ReadConfigIndex(const wchar_t* path)
     const auto bytes = ReadWholeFile(index.file.c_str());
     if (!bytes)
         return index;
+    index.read = true;
     auto text = Utf16Text(*bytes);
     if (!text)
         return index;

@@ -56,6 +56,7 @@ struct ConfigSection {
 // every answer is the system's. Move-only: the maps point into the text.
 struct ConfigIndex {
     std::wstring file;
+    bool read = false; // the file's bytes were read; false for a file that is there but held elsewhere
     std::vector<wchar_t> text;
     bool answerable = false; // false: the file is not in a form read here, every lookup is delegated
     std::vector<ConfigSection> sections;

@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <unordered_set>
@@ -25,10 +26,11 @@ struct Removal {
     HWND list = nullptr; // the list the rows were chosen in
     bool filter = false; // list is the filter list: its rows go too
     std::unordered_set<RowId> ids;
-    int select_row = 0; // selected in list afterwards
+    int select_row = -1; // selected in list afterwards; -1 for none
     RowSweep main;
     int filter_cursor = -1; // filter rows from here to the end are done
     int filter_rows_left = -1; // the filter list's rows after the last step
+    bool filter_deleted = false; // the current sweep of the filter list deleted a row
 };
 
 HWND FilterList()
@@ -42,29 +44,41 @@ bool Removing(const Removal& job, RowId id)
 }
 
 // From the end up, as the main rows go. A filter pass that refilled the list
-// meanwhile (its row count is not what the last step left) is looked at again.
+// meanwhile (its row count is not what the last step left) is looked at
+// again; so is a list a sweep deleted from, until one finds nothing left:
+// a sort of the filter list moves rows without changing its count.
 bool SweepFilterRows(Removal& job, const StepClock& clock)
 {
     HWND filter = FilterList();
     if (!filter)
         return true;
     const int count = GetRowCount(pFilterTable);
-    if (job.filter_cursor < 0 || count != job.filter_rows_left)
+    if (job.filter_cursor < 0 || count != job.filter_rows_left) {
         job.filter_cursor = count;
+        job.filter_deleted = false;
+    }
     HoldRedraw(filter);
     while (job.filter_cursor > 0 && !clock.Spent()) {
         --job.filter_cursor;
-        if (Removing(job, IdOfRow(filter, job.filter_cursor)))
+        if (Removing(job, IdOfRow(filter, job.filter_cursor))) {
             SendMessageW(filter, LVM_DELETEITEM, job.filter_cursor, 0);
+            job.filter_deleted = true;
+        }
     }
     ReleaseRedraw(filter, false);
     job.filter_rows_left = GetRowCount(pFilterTable);
-    return job.filter_cursor == 0;
+    if (job.filter_cursor > 0)
+        return false;
+    if (!job.filter_deleted)
+        return true;
+    job.filter_cursor = -1; // once more, to find nothing
+    return false;
 }
 
 void EndRemoval(const Removal& job)
 {
-    SelectRow(job.list, job.select_row); // past the end when the last row went: nothing selected
+    if (job.select_row >= 0)
+        SelectRow(job.list, job.select_row); // past the end when the last row went: nothing selected
     SetDlgItemInt(job.dlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
 }
 
@@ -145,6 +159,25 @@ void SelectedRows(HWND list, std::vector<int>* rows, std::vector<RowId>* ids)
     }
 }
 
+// The rows of the list, top down, with the identities they carry: at once,
+// or in steps when there are many.
+void Remove(HWND dlg, HWND list, const std::vector<int>& rows, const std::vector<RowId>& ids, bool select_after)
+{
+    auto job = std::make_unique<Removal>();
+    job->dlg = dlg;
+    job->list = list;
+    job->filter = list == FilterList();
+    job->ids.insert(ids.begin(), ids.end());
+    job->ids.erase(0); // a filter row not copied from the main table stands for no main row
+    // The row that moves into the place of the last one removed.
+    if (select_after)
+        job->select_row = rows.empty() ? 0 : rows.back() - static_cast<int>(rows.size() - 1);
+    if (std::max(rows.size(), job->ids.size()) <= kRemovedAtOnce)
+        RemoveAtOnce(*job, rows);
+    else
+        StartRemoval(std::move(job));
+}
+
 } // namespace
 
 bool IsMainListShown(HWND dlg)
@@ -165,39 +198,22 @@ void RemoveRows(HWND dlg, HWND list, const std::vector<int>& rows, const std::ve
 {
     bRowsRemoved = 1;
     DebugPrint(L"RemoveSelectItem\n");
-    auto job = std::make_unique<Removal>();
-    job->dlg = dlg;
-    job->list = list;
-    job->filter = list == FilterList();
-    job->ids.insert(ids.begin(), ids.end());
-    job->ids.erase(0); // a filter row not copied from the main table stands for no main row
-    // The row that moves into the place of the last one removed.
-    job->select_row = rows.empty() ? 0 : rows.back() - static_cast<int>(rows.size() - 1);
     ZeroMemory(szScanFolder, sizeof(szScanFolder));
     MarkModified();
-    if (rows.size() <= kRemovedAtOnce)
-        RemoveAtOnce(*job, rows);
-    else
-        StartRemoval(std::move(job));
+    Remove(dlg, list, rows, ids, true);
 }
 
 void ClearShownRows(HWND dlg)
 {
-    if (IsMainListShown(dlg)) {
-        DeleteAllRows(pMainTable);
-        SetDlgItemInt(dlg, IDC_COUNT, 0, FALSE);
-        return;
+    HWND list = GetDlgItem(dlg, IsMainListShown(dlg) ? IDC_MAIN_LIST : IDC_FILTER_LIST);
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    std::vector<int> rows(static_cast<size_t>(count));
+    std::vector<RowId> ids(rows.size());
+    for (int row = 0; row < count; ++row) {
+        rows[static_cast<size_t>(row)] = row;
+        ids[static_cast<size_t>(row)] = IdOfRow(list, row);
     }
-    const HWND filter = FilterList();
-    const int shown = GetRowCount(pFilterTable);
-    std::vector<RowId> ids;
-    ids.reserve(static_cast<size_t>(shown));
-    for (int row = 0; row < shown; ++row)
-        ids.push_back(IdOfRow(filter, row));
-    DeleteRowsWithIds(ids);
-    if (filter)
-        SendMessageW(filter, LVM_DELETEALLITEMS, 0, 0);
-    SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
+    Remove(dlg, list, rows, ids, false);
 }
 
 int RunningRemovals()

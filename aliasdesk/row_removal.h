@@ -18,9 +18,10 @@ bool IsMainListShown(HWND dlg);
 void RemoveSelectItem(HWND dlg);
 
 // Removes rows of the list (the main or the filter list): rows, where they
-// stand now, top down, and ids, the identities they carry. The main rows go,
-// and in the filter list the filter rows too; afterwards the row that moved
-// into the place of the last one removed is selected in the list.
+// stand now, top down, and ids, the identities of the main rows to go (those
+// rows carry them, and maybe more). In the filter list the filter rows go
+// too; afterwards the row that moved into the place of the last one removed
+// is selected in the list.
 void RemoveRows(HWND dlg, HWND list, const std::vector<int>& rows, const std::vector<RowId>& ids);
 
 // Clear: the whole main table in the full view; in the filtered view the

@@ -70,6 +70,15 @@ HWND FolderDialog(uint64_t key)
     return search.found;
 }
 
+// A mutex that could not be opened is never taken: its dialog is looked for again.
+DWORD WaitAWhile(HANDLE mutex)
+{
+    if (mutex)
+        return WaitForSingleObject(mutex, kPollMs);
+    Sleep(kPollMs);
+    return WAIT_TIMEOUT;
+}
+
 void BringToFront(HWND dlg)
 {
     if (IsIconic(dlg))
@@ -91,11 +100,12 @@ bool FolderClaim::Take(const wchar_t* directory)
     wchar_t name[64];
     FormatText(name, 64, L"Local\\Velkor.aliasdesk.%016llx", static_cast<unsigned long long>(key));
     mutex_.reset(CreateMutexW(nullptr, FALSE, name));
-    if (!mutex_)
+    // Denied: a copy under another account or elevated made it, and holds it.
+    if (!mutex_ && GetLastError() != ERROR_ACCESS_DENIED)
         return true; // no way to tell: better run than refuse
     const DWORD start = GetTickCount();
     for (;;) {
-        const DWORD waited = WaitForSingleObject(mutex_.get(), kPollMs);
+        const DWORD waited = WaitAWhile(mutex_.get());
         if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
             owned_ = true;
             return true;

@@ -10,24 +10,6 @@ namespace {
 constexpr char kReplaceConfig[] = "config.ini: replace\r\n";
 constexpr char kDeleteConfig[] = "config.ini: delete\r\n";
 
-// Where a save writes before its commit: the names of one program version.
-struct SaveNames {
-    std::wstring config, history, mark;
-};
-
-SaveNames CurrentNames(const wchar_t* config_path)
-{
-    return {SavingPath(config_path), SavingPath(kHistoryFile), CommitMarkPath(config_path)};
-}
-
-// An earlier version appended to the whole names; a save of it that was
-// interrupted is finished, or dropped, all the same.
-SaveNames EarlierNames(const wchar_t* config_path)
-{
-    const std::wstring config = config_path;
-    return {config + L".saving", std::wstring(kHistoryFile) + L".saving", config + L".commit"};
-}
-
 // path with its last extension (the three characters after the last dot of
 // the file name) replaced.
 std::wstring WithExtension(const std::wstring& path, const wchar_t* extension)
@@ -37,6 +19,29 @@ std::wstring WithExtension(const std::wstring& path, const wchar_t* extension)
     if (dot == std::wstring::npos || (name != std::wstring::npos && dot < name))
         return path + L"." + extension;
     return path.substr(0, dot + 1) + extension;
+}
+
+// Where a save writes before its commit: the names of one program version.
+struct SaveNames {
+    std::wstring config, history, mark;
+    // The pair the save replaces, staged before its mark to become the
+    // backup pair; config_gone stands for a config.ini there was none of.
+    // Empty for an earlier version, which kept no backups.
+    std::wstring config_staged, config_gone, history_staged;
+};
+
+SaveNames CurrentNames(const wchar_t* config_path)
+{
+    return {SavingPath(config_path),           SavingPath(kHistoryFile),       CommitMarkPath(config_path),
+            WithExtension(config_path, L"bkn"), WithExtension(config_path, L"bkd"), WithExtension(kHistoryFile, L"bkn")};
+}
+
+// An earlier version appended to the whole names; a save of it that was
+// interrupted is finished, or dropped, all the same.
+SaveNames EarlierNames(const wchar_t* config_path)
+{
+    const std::wstring config = config_path;
+    return {config + L".saving", std::wstring(kHistoryFile) + L".saving", config + L".commit", L"", L"", L""};
 }
 
 // Antivirus, the search indexer and sync clients open a file just written or
@@ -121,11 +126,42 @@ bool CanReplace(const std::wstring& path)
     });
 }
 
+// The pair the save replaces, copied to become the backup pair once the save
+// commits; history last, so that its staged copy says the staging is whole.
+// Nothing is staged when no pair was saved yet.
+bool StageBackup(const wchar_t* config_path, const SaveNames& names)
+{
+    const std::wstring config = config_path;
+    if (!Exists(kHistoryFile))
+        return true;
+    std::string bytes;
+    const bool config_staged = Exists(config) ? ReadWholeFile(config, &bytes) && WriteWholeFile(names.config_staged, bytes)
+                                              : WriteWholeFile(names.config_gone, std::string());
+    return config_staged && ReadWholeFile(kHistoryFile, &bytes) && WriteWholeFile(names.history_staged, bytes) &&
+        CanReplace(BackupPath(config)) && CanReplace(BackupPath(kHistoryFile));
+}
+
+// The backup pair takes what was staged, config first: while the staged
+// history stands, the step has not ended, and it may run again.
+bool FinishBackup(const wchar_t* config_path, const SaveNames& names)
+{
+    if (names.history_staged.empty() || !Exists(names.history_staged))
+        return true;
+    const std::wstring config_backup = BackupPath(config_path);
+    bool done = true;
+    if (Exists(names.config_staged))
+        done = Replace(names.config_staged, config_backup);
+    else if (Exists(names.config_gone))
+        done = RemoveIfPresent(config_backup) && RemoveIfPresent(names.config_gone);
+    return done && Replace(names.history_staged, BackupPath(kHistoryFile));
+}
+
 // The steps after the commit mark; each may run again after an interruption.
 bool FinishCommit(const wchar_t* config_path, const SaveNames& names, bool config_present)
 {
     const std::wstring config = config_path;
-    bool done = config_present ? (!Exists(names.config) || Replace(names.config, config))
+    bool done = FinishBackup(config_path, names);
+    done = done && config_present ? (!Exists(names.config) || Replace(names.config, config))
                                : RemoveIfPresent(config) && RemoveIfPresent(names.config);
     done = done && (!Exists(names.history) || Replace(names.history, kHistoryFile));
     return done && RemoveIfPresent(names.mark);
@@ -134,14 +170,22 @@ bool FinishCommit(const wchar_t* config_path, const SaveNames& names, bool confi
 void Recover(const wchar_t* config_path, const SaveNames& names)
 {
     std::string mark;
-    if (ReadWholeFile(names.mark, &mark) && (mark == kReplaceConfig || mark == kDeleteConfig)) {
-        FinishCommit(config_path, names, mark == kReplaceConfig);
-        return;
+    if (Exists(names.mark)) {
+        // A mark that is there but cannot be read may be whole: nothing is
+        // known about the save, so nothing of it is touched.
+        if (!RetryWhileBusy([&] { return ReadWholeFile(names.mark, &mark); }))
+            return;
+        if (mark == kReplaceConfig || mark == kDeleteConfig) {
+            FinishCommit(config_path, names, mark == kReplaceConfig);
+            return;
+        }
     }
-    // No complete mark: the save never committed, and the old pair stands.
-    DeleteFileW(names.config.c_str());
-    DeleteFileW(names.history.c_str());
-    DeleteFileW(names.mark.c_str());
+    // No complete mark: the save never committed, and the old pairs stand.
+    for (const std::wstring* name : {&names.config, &names.history, &names.mark, &names.config_staged,
+                                     &names.config_gone, &names.history_staged}) {
+        if (!name->empty())
+            DeleteFileW(name->c_str());
+    }
 }
 
 } // namespace
@@ -180,6 +224,11 @@ std::wstring SavingPath(const std::wstring& path)
     return WithExtension(path, L"new");
 }
 
+std::wstring BackupPath(const std::wstring& path)
+{
+    return path + L".bak";
+}
+
 std::wstring CommitMarkPath(const std::wstring& config_path)
 {
     return WithExtension(config_path, L"cmt");
@@ -211,7 +260,7 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
 Commit CommitSavedPair(const wchar_t* config_path, bool config_present)
 {
     const std::wstring config = config_path;
-    if (!CanReplace(config) || !CanReplace(kHistoryFile))
+    if (!CanReplace(config) || !CanReplace(kHistoryFile) || !StageBackup(config_path, CurrentNames(config_path)))
         return Commit::Failed;
     // From the moment the mark is on disk, the new pair is the store.
     const std::string mark = config_present ? kReplaceConfig : kDeleteConfig;
@@ -229,8 +278,12 @@ bool IsCommitPending(const wchar_t* config_path)
     return Exists(CommitMarkPath(config_path));
 }
 
-void RecoverInterruptedSave(const wchar_t* config_path)
+bool RecoverInterruptedSave(const wchar_t* config_path)
 {
     Recover(config_path, EarlierNames(config_path));
     Recover(config_path, CurrentNames(config_path));
+    const DWORD error = GetLastError();
+    const bool settled = !IsCommitPending(config_path) && !Exists(EarlierNames(config_path).mark);
+    SetLastError(settled ? ERROR_SUCCESS : (error ? error : ERROR_SHARING_VIOLATION));
+    return settled;
 }

@@ -28,6 +28,10 @@ std::string EncodeHistory(const wchar_t* units, size_t count);
 std::wstring SavingPath(const std::wstring& path);
 std::wstring CommitMarkPath(const std::wstring& config_path);
 
+// The previous save of a file of the store: each save keeps the pair it
+// replaces as config.ini.bak and history.dat.bak, under its commit mark.
+std::wstring BackupPath(const std::wstring& path);
+
 // Writes bytes to path, creating or replacing it, and flushes them to disk.
 // false (with GetLastError set) when any of it failed. A file another
 // program holds for a moment is waited for, about 2 s at most; so is every
@@ -47,4 +51,7 @@ bool IsCommitPending(const wchar_t* config_path);
 
 // Finishes a save that was interrupted after its commit, or drops the copies
 // of one interrupted before it. Run before the store is read or written.
-void RecoverInterruptedSave(const wchar_t* config_path);
+// false while a save that committed could not be put in place (a file held
+// elsewhere): the pair on disk may then be half old, half new; GetLastError
+// tells why.
+bool RecoverInterruptedSave(const wchar_t* config_path);

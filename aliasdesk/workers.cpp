@@ -33,18 +33,19 @@ HANDLE AnyRunningWorker()
     return workers.empty() ? nullptr : workers.front().get();
 }
 
-} // namespace
-
-void WaitDispatchingSent(HANDLE object)
+// Dispatches messages sent from other threads until the thread ends.
+void WaitDispatchingSent(HANDLE thread)
 {
     for (;;) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
         if (woke != WAIT_OBJECT_0 + 1)
             return;
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
+
+} // namespace
 
 bool StartWorker(WorkerBody body, void* argument)
 {

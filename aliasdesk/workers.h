@@ -24,10 +24,6 @@ void StopWorkers();
 // Waits the same way until every worker has ended, without asking them to stop.
 void WaitForWorkers();
 
-// Waits until the object (a thread, an event) is signalled, dispatching the
-// messages other threads send meanwhile and only those.
-void WaitDispatchingSent(HANDLE object);
-
 // The dialog the workers report to; null while there is none.
 void SetWorkersDialog(HWND dlg);
 HWND WorkersDialog();

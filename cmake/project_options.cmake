@@ -16,6 +16,15 @@ else()
     add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# The release build of the zips (make dist): stripped, and the same bytes from
+# the same commit wherever it is built: no link time in the headers, no build
+# folder in the code (where the compiler records a path, as in an assertion).
+option(VELKOR_DIST "Build the programs as released" OFF)
+if(VELKOR_DIST AND NOT MSVC)
+    add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+    add_link_options(-s -Wl,--no-insert-timestamp)
+endif()
+
 # Warnings as errors, for the project's own code only (not for GoogleTest).
 function(velkor_warnings target)
     if(MSVC)

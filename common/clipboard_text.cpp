@@ -17,10 +17,10 @@ bool CopyIntoBlock(HGLOBAL block, const wchar_t* text, int capacity)
     return true;
 }
 
-// Closes the clipboard on every path out of SetClipboardText.
+// Closes the clipboard on every path out of the copy.
 class OpenClipboardScope {
 public:
-    OpenClipboardScope() : open_(OpenClipboard(nullptr) != FALSE) { }
+    explicit OpenClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) { }
     ~OpenClipboardScope()
     {
         if (open_)
@@ -74,23 +74,50 @@ RECT AlignedRect(const RECT& client, LONG style, SIZE extent, int count)
     return rect;
 }
 
+// A length without room for the terminator is taken as 1: an empty text,
+// and nothing written outside the block.
+int CapacityOf(int length)
+{
+    return length < 1 ? 1 : length;
+}
+
+// Into the open clipboard, whose content goes first; false when the block
+// could not be allocated.
+bool PutOnOpenClipboard(const wchar_t* text, int capacity)
+{
+    EmptyClipboard();
+    UniqueGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(capacity) * sizeof(wchar_t)));
+    if (!block || !CopyIntoBlock(block.get(), text, capacity))
+        return false;
+    if (SetClipboardData(CF_UNICODETEXT, block.get()))
+        block.release(); // the clipboard owns it now
+    return true;
+}
+
+// Clipboard history and remote-desktop clients hold the clipboard for a moment.
+constexpr int kOpenAttempts = 10;
+constexpr DWORD kOpenPauseMs = 50;
+
 } // namespace
 
 int SetClipboardText(const wchar_t* text, int length)
 {
-    // A length without room for the terminator is taken as 1: an empty text,
-    // and nothing written outside the block.
-    const int capacity = length < 1 ? 1 : length;
-    OpenClipboardScope clipboard;
+    OpenClipboardScope clipboard(nullptr);
     if (!clipboard)
         return 1; // held by someone else: nothing copied, and the result does not tell
-    EmptyClipboard();
-    UniqueGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(capacity) * sizeof(wchar_t)));
-    if (!block || !CopyIntoBlock(block.get(), text, capacity))
-        return 0;
-    if (SetClipboardData(CF_UNICODETEXT, block.get()))
-        block.release(); // the clipboard owns it now
-    return 1;
+    return PutOnOpenClipboard(text, CapacityOf(length)) ? 1 : 0;
+}
+
+int CopyTextToClipboard(HWND owner, const wchar_t* text, int length)
+{
+    for (int attempt = 1;; ++attempt) {
+        OpenClipboardScope clipboard(owner);
+        if (clipboard)
+            return PutOnOpenClipboard(text, CapacityOf(length)) ? 1 : 0;
+        if (attempt == kOpenAttempts)
+            return 0;
+        Sleep(kOpenPauseMs);
+    }
 }
 
 int GetSelectedFont(HDC dc, HFONT* font)

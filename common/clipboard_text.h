@@ -13,6 +13,11 @@
 // A null text counts as empty.
 int SetClipboardText(const wchar_t* text, int length);
 
+// As SetClipboardText, but the clipboard is opened for owner, and while
+// another program holds it the opening is tried again for about half a
+// second. 1 copied; 0 not: still held, or no memory for the block.
+int CopyTextToClipboard(HWND owner, const wchar_t* text, int length);
+
 // Writes the handle of the font selected into the context (for a fresh
 // context, its default font) and leaves the context as it was; the handle
 // stays its owner's. 1 with the handle written (null when the context refused

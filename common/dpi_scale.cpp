@@ -4,17 +4,34 @@
 
 namespace {
 
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-
 // Bound on first use; user32 stays loaded for the life of the process.
+template <typename Function> Function User32Entry(const char* name)
+{
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+// The flags are an enumeration the headers declare only for newer targets.
+using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
+constexpr int kDdcDisableAll = 0x0001;
+
 GetDpiForWindowFn GetDpiForWindowEntry()
 {
-    static const GetDpiForWindowFn entry = [] {
-        HMODULE user32 = GetModuleHandleW(L"user32.dll");
-        return user32 ? reinterpret_cast<GetDpiForWindowFn>(
-                            reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")))
-                      : nullptr;
-    }();
+    static const auto entry = User32Entry<GetDpiForWindowFn>("GetDpiForWindow");
+    return entry;
+}
+
+AdjustWindowRectExForDpiFn AdjustWindowRectExForDpiEntry()
+{
+    static const auto entry = User32Entry<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    return entry;
+}
+
+SetDialogDpiChangeBehaviorFn SetDialogDpiChangeBehaviorEntry()
+{
+    static const auto entry = User32Entry<SetDialogDpiChangeBehaviorFn>("SetDialogDpiChangeBehavior");
     return entry;
 }
 
@@ -29,38 +46,42 @@ UINT ScreenDpi()
     return dpi;
 }
 
-struct ChildPlace {
-    HWND window;
-    RECT rect; // dialog client coordinates
-};
+int Scale(LONG value, UINT from, UINT to)
+{
+    return MulDiv(value, static_cast<int>(to), static_cast<int>(from));
+}
 
 // Only the dialog's own children: windows inside controls follow their control.
-std::vector<ChildPlace> ScaledChildPlaces(HWND dlg, UINT old_dpi, UINT new_dpi)
+std::vector<ControlPlace> ChildPlaces(HWND dlg)
 {
-    const int from = static_cast<int>(old_dpi);
-    const int to = static_cast<int>(new_dpi);
-    std::vector<ChildPlace> places;
+    std::vector<ControlPlace> places;
     for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT r;
         GetWindowRect(child, &r);
         MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
-        places.push_back({child, {MulDiv(r.left, to, from), MulDiv(r.top, to, from), MulDiv(r.right, to, from),
-                                  MulDiv(r.bottom, to, from)}});
+        places.push_back({child, r});
     }
     return places;
 }
 
-// From the font the controls use now: after the first change that is the
-// caller's, not the dialog manager's.
-UniqueGdiObject ScaledFont(HWND dlg, HGDIOBJ kept, UINT old_dpi, UINT new_dpi)
+// Made anew from the template's point size, never from the last font, so
+// that no rounding carries over from one move to the next.
+UniqueGdiObject FontForDpi(const DialogScale& scale)
 {
-    HGDIOBJ current = kept ? kept : reinterpret_cast<HGDIOBJ>(SendMessageW(dlg, WM_GETFONT, 0, 0));
-    LOGFONTW font{};
-    if (!current || !GetObjectW(current, sizeof(font), &font))
+    if (scale.font_points <= 0)
         return UniqueGdiObject();
-    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(new_dpi), static_cast<int>(old_dpi));
-    font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(new_dpi), static_cast<int>(old_dpi));
+    LOGFONTW font = scale.start_font;
+    font.lfHeight = -MulDiv(scale.font_points, static_cast<int>(scale.dpi), 72);
+    font.lfWidth = 0;
     return UniqueGdiObject(CreateFontIndirectW(&font));
+}
+
+void PlaceAtFreshPlaces(const DialogScale& scale)
+{
+    for (const ControlPlace& place : scale.start_places) {
+        const RECT r = FreshPlace(scale, place.rect);
+        MoveWindow(place.window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
 }
 
 } // namespace
@@ -96,30 +117,78 @@ void SetSmallIconForDpi(HWND dlg, int id, UINT dpi, UniqueIcon& icon)
 
 void StartDialogScale(HWND dlg, DialogScale& scale)
 {
-    scale.dpi = WindowDpi(dlg);
+    if (SetDialogDpiChangeBehaviorFn disable = SetDialogDpiChangeBehaviorEntry())
+        disable(dlg, kDdcDisableAll, kDdcDisableAll);
+    scale.dpi = scale.start_dpi = WindowDpi(dlg);
+    RECT client;
+    GetClientRect(dlg, &client);
+    scale.start_client = SIZE{client.right, client.bottom};
+    scale.start_places = ChildPlaces(dlg);
     scale.font.reset();
+    scale.start_font = LOGFONTW{};
+    scale.font_points = 0;
+    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(dlg, WM_GETFONT, 0, 0));
+    if (font && GetObjectW(font, sizeof(scale.start_font), &scale.start_font) && scale.start_font.lfHeight < 0) {
+        // The dialog manager made the font -points * dpi / 72 pixels high:
+        // whole points come back exactly.
+        scale.font_points = MulDiv(-scale.start_font.lfHeight, 72, static_cast<int>(scale.start_dpi));
+    }
 }
 
-UINT RescaleDialog(HWND dlg, UINT dpi, const RECT& suggested, DialogScale& scale)
+void EndDialogScale(DialogScale& scale)
+{
+    scale.font.reset();
+    scale.start_places.clear();
+}
+
+RECT FreshPlace(const DialogScale& scale, const RECT& start_rect)
+{
+    const UINT from = scale.start_dpi, to = scale.dpi;
+    return RECT{Scale(start_rect.left, from, to), Scale(start_rect.top, from, to), Scale(start_rect.right, from, to),
+                Scale(start_rect.bottom, from, to)};
+}
+
+SIZE FreshClientSize(const DialogScale& scale)
+{
+    return SIZE{Scale(scale.start_client.cx, scale.start_dpi, scale.dpi),
+                Scale(scale.start_client.cy, scale.start_dpi, scale.dpi)};
+}
+
+INT_PTR AnswerDpiScaledSize(HWND dlg, UINT dpi, const DialogScale& scale, SIZE* size)
+{
+    const AdjustWindowRectExForDpiFn adjust = AdjustWindowRectExForDpiEntry();
+    if (!adjust || scale.dpi == 0 || dpi == 0)
+        return FALSE;
+    RECT client;
+    GetClientRect(dlg, &client);
+    RECT window{0, 0, Scale(client.right, scale.dpi, dpi), Scale(client.bottom, scale.dpi, dpi)};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_STYLE));
+    const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_EXSTYLE));
+    if (!adjust(&window, style, FALSE, ex_style, dpi))
+        return FALSE;
+    *size = SIZE{window.right - window.left, window.bottom - window.top};
+    SetWindowLongPtrW(dlg, DWLP_MSGRESULT, TRUE);
+    return TRUE;
+}
+
+UINT RescaleDialog(HWND dlg, UINT dpi, const RECT& suggested, DialogScale& scale, DialogLayout layout)
 {
     const UINT old_dpi = scale.dpi;
     if (old_dpi == 0 || dpi == 0)
         return 0;
-    // Taken before the dialog moves: its own size rules must not count twice.
-    const std::vector<ChildPlace> places = ScaledChildPlaces(dlg, old_dpi, dpi);
+    scale.dpi = dpi; // before the move: a layout at WM_SIZE works for the new DPI
+    UniqueGdiObject font = FontForDpi(scale);
+    if (font) {
+        for (const ControlPlace& place : scale.start_places)
+            SendMessageW(place.window, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        scale.font = std::move(font); // the controls no longer use the one it replaces
+    }
     SetWindowPos(dlg, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-
-    UniqueGdiObject scaled = ScaledFont(dlg, scale.font.get(), old_dpi, dpi);
-    for (const ChildPlace& place : places) {
-        const RECT& r = place.rect;
-        MoveWindow(place.window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-        if (scaled)
-            SendMessageW(place.window, WM_SETFONT, reinterpret_cast<WPARAM>(scaled.get()), TRUE);
-    }
-    if (scaled)
-        scale.font = std::move(scaled); // the controls no longer use the one it replaces
-    scale.dpi = dpi;
-    InvalidateRect(dlg, nullptr, TRUE);
+    if (layout)
+        layout(dlg);
+    else
+        PlaceAtFreshPlaces(scale);
+    RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return old_dpi;
 }

@@ -36,21 +36,52 @@ int OpenThroughShell(const wchar_t* target, const wchar_t* parameters, WORD show
     return result > 32 ? 1 : 0;
 }
 
-// "\"target\" parameters", writable as CreateProcessW wants it.
+CreateProcessFunction createProcess = &CreateProcessW;
+
+// "\"target\" parameters", writable as CreateProcessW wants it. Without
+// parameters the quoted target alone: given no command line, Windows takes
+// the program's name unquoted, and a program under C:\Program Files would
+// see its own path split at the blank.
 std::vector<wchar_t> QuotedCommandLine(const wchar_t* target, const wchar_t* parameters)
 {
+    if (!parameters) {
+        std::vector<wchar_t> line(wcslen(target) + 3);
+        FormatText(line.data(), line.size(), L"\"%s\"", target);
+        return line;
+    }
     std::vector<wchar_t> line(wcslen(target) + wcslen(parameters) + 4);
     FormatText(line.data(), line.size(), L"\"%s\" %s", target, parameters);
     return line;
+}
+
+// The shell's process, when it tells of one, is waited for as our own.
+int ExecuteThroughShell(HWND owner, const wchar_t* verb, const wchar_t* target, const wchar_t* parameters, WORD show,
+                        DWORD timeout_ms)
+{
+    const std::wstring directory = WorkingDirectoryOf(target);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    // The caller shows its own failure; the call may come from a thread that ends right after.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = owner;
+    info.lpVerb = verb;
+    info.lpFile = target;
+    info.lpParameters = parameters;
+    info.lpDirectory = OrNull(directory);
+    info.nShow = static_cast<int>(show);
+    if (!ShellExecuteExW(&info))
+        return 0;
+    const UniqueHandle process(info.hProcess);
+    if (process)
+        WaitForSingleObject(process.get(), timeout_ms);
+    return 1;
 }
 
 int StartProgram(const wchar_t* target, const wchar_t* parameters, WORD show, DWORD timeout_ms,
                  const std::wstring& directory)
 {
     const DWORD flags = show == SW_HIDE ? CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS;
-    std::vector<wchar_t> command_line;
-    if (parameters)
-        command_line = QuotedCommandLine(target, parameters);
+    std::vector<wchar_t> command_line = QuotedCommandLine(target, parameters);
 
     SECURITY_ATTRIBUTES sec{};
     sec.nLength = sizeof(sec);
@@ -60,9 +91,12 @@ int StartProgram(const wchar_t* target, const wchar_t* parameters, WORD show, DW
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = show;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(target, command_line.empty() ? nullptr : command_line.data(), &sec, &sec, FALSE, flags, nullptr,
-                        OrNull(directory), &si, &pi))
+    if (!createProcess(target, command_line.data(), &sec, &sec, FALSE, flags, nullptr, OrNull(directory), &si, &pi)) {
+        // A program that asks for administrator rights: the shell shows the elevation prompt.
+        if (GetLastError() == ERROR_ELEVATION_REQUIRED)
+            return ExecuteThroughShell(nullptr, L"open", target, parameters, show, timeout_ms);
         return 0;
+    }
 
     // Declared in this order so that the process handle is closed first.
     const UniqueHandle thread(pi.hThread);
@@ -81,6 +115,18 @@ int LaunchProgram(const wchar_t* target, const wchar_t* parameters, WORD show, D
     if (!IsProgram(target))
         return OpenThroughShell(target, parameters, show, directory);
     return StartProgram(target, parameters, show, timeout_ms, directory);
+}
+
+int LaunchWithVerb(HWND owner, const wchar_t* verb, const wchar_t* target, const wchar_t* parameters, WORD show)
+{
+    if (!target)
+        return 0;
+    return ExecuteThroughShell(owner, verb, target, parameters, show, 0);
+}
+
+void SetCreateProcessForTest(CreateProcessFunction function)
+{
+    createProcess = function ? function : &CreateProcessW;
 }
 
 int IsKeyDown(int vk)

@@ -8,6 +8,9 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
+    // An empty card reader or disc drive met on the way answers with an
+    // error, not with the system's "No disk" box.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     wchar_t directory[MAX_PATH];
     GetModuleDirectory(instance, directory, MAX_PATH);
     SetCurrentDirectoryW(directory); // the language folder and the stored language path resolve here

@@ -15,6 +15,3 @@
 #define IDC_ALPHA_VALUE 1011
 #define IDC_TRANSPARENT 1012
 #define IDC_SETTINGS_VERSION 1013
-
-// The file version, as the version label shows it.
-#define PREFDESK_VERSION_TEXT "1.0.1.150"

@@ -5,6 +5,7 @@
 #include "handles.h"
 #include "language_list.h"
 #include "prefdesk_ids.h"
+#include "program_versions.h"
 #include "settings_commands.h"
 #include "transparency.h"
 
@@ -62,9 +63,15 @@ INT_PTR OnDestroy()
 {
     FreeSwatchBrush();
     small_icon.reset();
-    dialog_scale.font.reset();
     PostQuitMessage(0);
     return TRUE;
+}
+
+// The controls are gone by now; their font may go.
+INT_PTR OnNcDestroy()
+{
+    EndDialogScale(dialog_scale);
+    return FALSE;
 }
 
 } // namespace
@@ -84,11 +91,15 @@ INT_PTR CALLBACK SettingsDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM l
         return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_DPICHANGED:
         return OnDpiChanged(dlg, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+    case kWmGetDpiScaledSize:
+        return AnswerDpiScaledSize(dlg, static_cast<UINT>(wParam), dialog_scale, reinterpret_cast<SIZE*>(lParam));
     case WM_CLOSE:
         DestroyWindow(dlg);
         return TRUE;
     case WM_DESTROY:
         return OnDestroy();
+    case WM_NCDESTROY:
+        return OnNcDestroy();
     default:
         return FALSE;
     }

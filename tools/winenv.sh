@@ -83,6 +83,17 @@ server_started=1
 # Start Wine's services and desktop now, detached from the caller's pipes;
 # started later by a program, they would hold that program's output open.
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+# Debian's Wine looks for its own fonts (fonts-wine) under a path it cannot
+# resolve. Linked into the prefix's fonts folder they are found: caption
+# buttons are drawn with Marlett and dialogs in Tahoma, as on Windows.
+prefix_fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -d "$prefix_fonts" ]; then
+    for font in /usr/share/wine/fonts/*.ttf; do
+        if [ -e "$font" ] && [ ! -e "$prefix_fonts/${font##*/}" ]; then
+            ln -s "$font" "$prefix_fonts/"
+        fi
+    done
+fi
 # There is no window manager on the test display: windows that Wine leaves
 # to one make every hide and destroy wait two seconds for it.
 if [ -n "$xvfb_pid" ]; then

@@ -9,6 +9,7 @@
 #include "main_table.h"
 #include "report_table.h"
 #include "store_files.h"
+#include "store_pair.h"
 #include "wait.h"
 #include "wide_text.h"
 #include "window_watch.h"
@@ -17,6 +18,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -432,6 +434,26 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     Restart();
     EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
     EXPECT_FALSE(PathExists(SavingPath(History())));
+
+    // A mark held elsewhere may be whole: nothing of the save is touched and
+    // nothing is loaded until it can be read; then the save is completed.
+    ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"newer"})));
+    ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), "[newer]\r\npath=c:\\newer.exe\r\n"));
+    ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
+    {
+        UniqueHandle held(CreateFileW(CommitMarkPath(Config()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+        WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+        Click(IDC_RELOAD);
+        Settle();
+        ASSERT_TRUE(box.Seen());
+        EXPECT_NE(std::wstring::npos, box.seen().text.find(L"could not be completed"));
+        EXPECT_TRUE(PathExists(SavingPath(Config())));
+        EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
+    }
+    Click(IDC_RELOAD);
+    Settle();
+    EXPECT_EQ((std::vector<test::Row>{{L"newer", L"", L"c:\\newer.exe"}}), MainRows());
 }
 
 // A file held open elsewhere is not a file never saved: the loader says so,
@@ -526,6 +548,48 @@ TEST_F(AliasStoreTest, AFileHeldForAMomentIsWaitedForAndOneHeldForGoodFailsTheSa
     }
 }
 
+// A change still coming when the save ends (a scan that has listed nothing
+// yet, a removal of many rows) keeps the table unsaved, and OK open.
+TEST_F(AliasStoreTest, ChangesStillComingWhenASaveEndsKeepTheTableUnsaved)
+{
+    const std::wstring programs = dir_ / L"programs";
+    ASSERT_TRUE(MakeDirs(programs) && MakePrograms(programs, L"p", 3));
+    HWND list = Item(IDC_MAIN_LIST);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"scan", [&] {
+             SetDlgItemTextW(dlg_, IDC_PATH, programs.c_str());
+             Click(IDC_ADD);
+         }},
+        {"removal", [&] {
+             for (int row = 0; row < 600; ++row)
+                 Select(list, row);
+             Click(IDC_REMOVE);
+         }},
+    };
+    std::vector<std::wstring> aliases;
+    for (int i = 0; i < 700; ++i)
+        aliases.push_back(L"row" + std::to_wstring(i));
+    std::vector<AliasRow> rows;
+    for (const std::wstring& alias : aliases)
+        rows.push_back({alias.c_str(), L"c:\\row.exe", nullptr});
+    for (const auto& [name, change] : changes) {
+        for (const int button : {IDC_APPLY, IDC_OK}) {
+            SCOPED_TRACE(std::string(name) + (button == IDC_OK ? " during OK" : " during Apply"));
+            SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+            szScanFolder[0] = L'\0';
+            AddAliasRows(rows.data(), rows.size());
+            MarkModified();
+            BetweenWorkerSteps steps(dlg_);
+            steps.After(1, change); // right after the saver read the table
+            Click(button);
+            ASSERT_TRUE(steps.PumpUntilActed());
+            Settle();
+            EXPECT_EQ(1, bModified.load());
+            EXPECT_TRUE(IsOpen());
+        }
+    }
+}
+
 // Closing waits for a save that runs. When it failed, the user is told and
 // the dialog stays open, to save again or close without saving.
 TEST_F(AliasStoreTest, ClosingDuringASaveWaitsForItAndStaysWhenItFailed)
@@ -542,6 +606,8 @@ TEST_F(AliasStoreTest, ClosingDuringASaveWaitsForItAndStaysWhenItFailed)
         steps.After(1, [&] { SendMessageW(dlg_, WM_CLOSE, 0, 0); }, true); // once the saver read the table
         Click(IDC_APPLY);
         ASSERT_TRUE(steps.PumpUntilActed());
+        EXPECT_FALSE(IsWindowEnabled(dlg_)) << "nothing more to do in a dialog that is closing";
+        Settle();
         EXPECT_EQ(fails, IsOpen());
         EXPECT_EQ(fails, box && box->Seen());
     }

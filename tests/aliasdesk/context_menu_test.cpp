@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
 #include <functional>
 #include <string>
 #include <utility>
@@ -225,21 +226,21 @@ TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
         bool saving;
         int answer;
         std::vector<int> selected_after;
-        std::vector<bool> enabled; // run, folder, copy path, copy alias, edit, remove
-        bool select_missing;
+        std::vector<bool> enabled; // run, as administrator, folder, copy path, copy alias, edit, remove
+        bool select_missing; // and Select conflicts: these rows have none
         bool locate;
     };
     const Case cases[] = {
-        {"nothing", {}, -1, false, false, 0, {}, {o, o, o, o, o, o}, o, o},
-        {"one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X}, o, o},
-        {"another row", {0}, 2, false, false, 0, {2}, {X, X, X, X, X, X}, o, o},
-        {"several rows", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, X, X, X, X}, o, o},
-        {"during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o}, o, o},
-        {"missing, one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X}, X, X},
-        {"missing, several", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, X, X, X, X}, X, o},
-        {"missing, during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o}, o, o},
-        {"filtered, one row", {}, 1, true, false, 0, {1}, {X, X, X, X, X, X}, X, X},
-        {"filtered, several", {0, 1}, 0, true, false, 0, {0, 1}, {o, o, X, X, X, X}, X, o},
+        {"nothing", {}, -1, false, false, 0, {}, {o, o, o, o, o, o, o}, o, o},
+        {"one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X, X}, o, o},
+        {"another row", {0}, 2, false, false, 0, {2}, {X, X, X, X, X, X, X}, o, o},
+        {"several rows", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, o, X, X, X, X}, o, o},
+        {"during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o, o}, o, o},
+        {"missing, one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X, X}, X, X},
+        {"missing, several", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, o, X, X, X, X}, X, o},
+        {"missing, during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o, o}, o, o},
+        {"filtered, one row", {}, 1, true, false, 0, {1}, {X, X, X, X, X, X, X}, X, X},
+        {"filtered, several", {0, 1}, 0, true, false, 0, {0, 1}, {o, o, o, X, X, X, X}, X, o},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -263,7 +264,7 @@ TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
         if (c.saving)
             EndActivity(dlg_, Activity::Save);
         std::vector<bool> expected = c.enabled;
-        expected.insert(expected.end(), {c.select_missing, o, c.locate}); // no conflicts
+        expected.insert(expected.end(), {c.select_missing, o, c.locate});
         EXPECT_EQ(c.selected_after, SelectedRows(list));
         EXPECT_EQ(expected, EnabledItems());
         EXPECT_EQ(rows_, Rows(Main()));
@@ -275,8 +276,31 @@ TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
     Select(Main(), 1);
     ListView_SetItemState(Main(), 1, LVIS_FOCUSED, LVIS_FOCUSED);
     MenuKey(Main(), kMenuCopyAlias);
-    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, o, o, o}), EnabledItems());
+    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, X, o, o, o}), EnabledItems());
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
+}
+
+// On Windows two items with one mnemonic only move the highlight between them.
+TEST_F(ContextMenuTest, EveryItemHasAMnemonicOfItsOwn)
+{
+    RightClickCell(Main(), 1, 0);
+    std::vector<std::wstring> texts;
+    std::wstring keys;
+    for (const ShownItem& item : shown) {
+        texts.push_back(item.text);
+        const size_t amp = item.text.find(L'&');
+        if (item.id == 0 || amp + 1 >= item.text.size()) {
+            EXPECT_EQ(0u, item.id) << NarrowAscii(item.text) << " has no mnemonic";
+            continue;
+        }
+        const wchar_t key = towlower(item.text[amp + 1]);
+        EXPECT_EQ(std::wstring::npos, keys.find(key)) << NarrowAscii(item.text);
+        keys += key;
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"&Run", L"Run as a&dministrator", L"Open containing &folder", L"Copy &path",
+                                         L"Copy &alias", L"&Edit", L"Re&move", L"", L"&Select missing",
+                                         L"Select &conflicts", L"&Locate..."}),
+              texts);
 }
 
 TEST_F(ContextMenuTest, CopyPutsOneLinePerSelectedMainRowOnTheClipboard)
@@ -340,17 +364,21 @@ TEST_F(ContextMenuTest, EditOpensTheCellUnderTheMouse)
     EXPECT_EQ(L"nova", Cell(Main(), 1, 0));
 }
 
-TEST_F(ContextMenuTest, RunStartsThePathWithItsParameterShownNormally)
+// On Windows the elevation prompt comes first; Wine starts the program at once.
+TEST_F(ContextMenuTest, RunAndRunAsAdministratorStartThePathWithItsParameterShownNormally)
 {
     const std::wstring probe = dir_.path() + L"\\launch_probe.exe";
     ASSERT_TRUE(CopyFileW((ProgramDir() + L"\\launch_probe.exe").c_str(), probe.c_str(), FALSE));
     ListView_DeleteAllItems(Main());
     Fill({{L"probe", L"-x 1", probe}});
-    ProbeRun run(dir_.path());
-    RightClickCell(Main(), 0, 0, kMenuRun);
-    ASSERT_TRUE(run.Read());
-    EXPECT_EQ(L"\"" + probe + L"\" -x 1", run[L"command"]);
-    EXPECT_EQ(L"1", run[L"show"]);
+    for (int command : {kMenuRun, kMenuRunAsAdministrator}) {
+        SCOPED_TRACE(command);
+        ProbeRun run(dir_.path());
+        RightClickCell(Main(), 0, 0, command);
+        ASSERT_TRUE(run.Read());
+        EXPECT_EQ(L"\"" + probe + L"\" -x 1", run[L"command"]);
+        EXPECT_EQ(L"1", run[L"show"]);
+    }
 }
 
 // Acts on a window of this thread as soon as it shows, from inside the modal
@@ -398,8 +426,48 @@ TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
         });
         RightClickCell(Main(), 1, 0);
     }
-    EXPECT_EQ(10, items);
+    EXPECT_EQ(11, items);
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
+}
+
+// Explorer opens the program's folder; a program that has gone leaves its
+// folder to open, and a folder that has gone too is reported. (Wine's
+// SHOpenFolderAndSelectItems asks a desktop shell the test display lacks:
+// there Explorer is asked on its command line.)
+TEST_F(ContextMenuTest, OpenContainingFolderOpensItOrSaysWhyNot)
+{
+    const std::wstring folder_name = L"velkor tools " + std::to_wstring(GetCurrentProcessId());
+    const std::wstring folder = dir_ / folder_name;
+    ASSERT_TRUE(MakeDirs(folder));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\app.exe", "x"));
+    struct Case {
+        const char* name;
+        std::wstring path;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"program there", folder + L"\\app.exe", true},
+        {"program gone", folder + L"\\gone.exe", true},
+        {"folder gone", dir_ / L"gone\\gone.exe", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ListView_DeleteAllItems(Main());
+        Fill({{L"app", L"", c.path}});
+        bool box = false;
+        {
+            OnOwnWindow answer_box(L"#32770", L"Velkor Error", [&](HWND window) {
+                box = true;
+                PostMessageW(window, WM_COMMAND, IDOK, 0);
+            });
+            RightClickCell(Main(), 0, 0, kMenuOpenFolder);
+        }
+        EXPECT_EQ(!c.opens, box);
+        if (c.opens) {
+            EXPECT_TRUE(
+                CloseShellWindow([&](const std::wstring& title) { return title == folder_name || title == folder; }));
+        }
+    }
 }
 
 TEST_F(ContextMenuTest, RunThatFailsShowsTheSystemsReason)

@@ -57,20 +57,21 @@ void FillClipboard(const std::wstring& text)
     CloseClipboard();
 }
 
-// Keeps the clipboard open on a thread of its own until it is destroyed, for
-// a window of that thread as programs do, or for no window.
+// Keeps the clipboard open on a thread of its own until it is destroyed or
+// hold_ms have passed, for a window of that thread as programs do, or for no
+// window.
 class ClipboardHolder {
 public:
-    explicit ClipboardHolder(bool with_window)
+    explicit ClipboardHolder(bool with_window, DWORD hold_ms = kHangGuardMs)
         : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), done_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
-        thread_ = std::thread([this, with_window] {
+        thread_ = std::thread([this, with_window, hold_ms] {
             HWND window = with_window
                 ? CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)
                 : nullptr;
             opened_ = OpenClipboard(window) != FALSE;
             SetEvent(ready_);
-            WaitForSingleObject(done_, kHangGuardMs);
+            WaitForSingleObject(done_, hold_ms);
             if (opened_)
                 CloseClipboard();
             if (window)
@@ -230,6 +231,30 @@ TEST(SetClipboardText, WorksFromAWorkerThread)
     EXPECT_EQ(1, result);
     // The text stays after the thread that put it there has ended.
     EXPECT_EQ(L"from a worker", ClipboardText());
+}
+
+// Clipboard history holds the clipboard for a moment: a holder that lets go
+// within the retries is waited for; one that keeps it is reported.
+TEST(CopyTextToClipboard, WaitsForAShortHolderAndTellsWhenTheClipboardStaysHeld)
+{
+    const OwnedWindow owner = MakeControl(L"STATIC", 0, 10);
+    struct Case {
+        DWORD hold_ms;
+        int result;
+        const wchar_t* text;
+        HWND clipboard_owner;
+    };
+    for (const Case& c : {Case{100, 1, L"hello", owner.get()}, Case{kHangGuardMs, 0, L"before", nullptr}}) {
+        SCOPED_TRACE(c.hold_ms);
+        FillClipboard(L"before");
+        {
+            ClipboardHolder holder(true, c.hold_ms);
+            ASSERT_TRUE(holder.opened());
+            EXPECT_EQ(c.result, CopyTextToClipboard(owner.get(), L"hello", 6));
+        }
+        EXPECT_EQ(c.text, ClipboardText());
+        EXPECT_EQ(c.clipboard_owner, GetClipboardOwner());
+    }
 }
 
 TEST(GetSelectedFont, GivesTheDefaultFontOfAFreshScreenContext)

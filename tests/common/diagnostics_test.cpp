@@ -47,16 +47,17 @@ TEST(DebugPrint, SendsTheWholeFormattedTextWithoutFixedBuffer)
     EXPECT_EQ(L"", lines[1]);
 }
 
+// A named function: a lambda has no WINAPI calling convention for the 32-bit build.
+DWORD WINAPI PrintOnItsThread(void*)
+{
+    DebugPrint(L"leave thread, n_thread_id = %d\n", 7);
+    return 0;
+}
+
 TEST(DebugPrint, WorksFromAnyThread)
 {
     DebugCapture capture;
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void*) -> DWORD {
-            DebugPrint(L"leave thread, n_thread_id = %d\n", 7);
-            return 0;
-        },
-        nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, PrintOnItsThread, nullptr, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     const auto lines = capture.Lines();

@@ -1,11 +1,13 @@
 #include "launch_input.h"
 
+#include "ascii_text.h"
 #include "handles.h"
 #include "platform.h"
 #include "probe_run.h"
 #include "resource_counts.h"
 #include "temp_dir.h"
 #include "wait.h"
+#include "window_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -82,25 +85,71 @@ TEST_F(LaunchProgramTest, ProgramGetsQuotedPathBlankAndParametersInItsOwnFolder)
     EXPECT_EQ(SW_SHOWNORMAL, run.Number(L"show"));
 }
 
-TEST_F(LaunchProgramTest, NullParametersGiveNoCommandLineEmptyOnesTheQuotedPathAndABlank)
+// Null parameters too: Windows would otherwise pass the path unquoted, and
+// a program in a folder with a blank would see it split (Wine quotes it).
+TEST_F(LaunchProgramTest, TheProgramSeesItsQuotedPathFirstWhateverTheParameters)
 {
     const std::wstring target = probe_.Copy(L"launch_probe.exe");
-    {
+    const std::wstring quoted = L"\"" + target + L"\"";
+    const std::pair<const wchar_t*, std::wstring> cases[] = {
+        {nullptr, quoted}, {L"", quoted + L" "}, {L"a \"b c\"", quoted + L" a \"b c\""}};
+    for (const auto& [parameters, command] : cases) {
         ProbeRun run(probe_.path());
-        ASSERT_EQ(1, LaunchProgram(target.c_str(), nullptr, SW_SHOWNORMAL, INFINITE));
+        ASSERT_EQ(1, LaunchProgram(target.c_str(), parameters, SW_SHOWNORMAL, INFINITE));
         ASSERT_TRUE(run.Read());
-        // The system makes the command line from the program name: Windows as
-        // it stands, Wine in quotes; either way nothing follows the name.
-        const std::wstring line = run[L"command"];
-        EXPECT_EQ(std::vector<std::wstring>{target}, SplitCommandLine(line)) << line;
-        EXPECT_NE(L' ', line.back()) << line;
+        EXPECT_EQ(command, run[L"command"]);
     }
-    {
+}
+
+// CreateProcessW as Windows answers for a program whose manifest asks for
+// administrator rights (Wine has no such programs).
+DWORD standInError;
+int standInCalls;
+
+BOOL WINAPI FailingCreateProcess(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
+                                 LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION)
+{
+    ++standInCalls;
+    SetLastError(standInError);
+    return FALSE;
+}
+
+TEST_F(LaunchProgramTest, AProgramThatNeedsElevationGoesOnceThroughTheShell)
+{
+    const std::wstring target = probe_.Copy(L"launch_probe.exe");
+    struct Case {
+        DWORD error;
+        std::wstring target;
+        const wchar_t* parameters;
+        std::vector<std::wstring> args; // empty: nothing may start
+    };
+    const Case cases[] = {
+        {ERROR_ELEVATION_REQUIRED, target, L"-x 1", {target, L"-x", L"1"}},
+        {ERROR_ELEVATION_REQUIRED, target, nullptr, {target}},
+        {ERROR_ELEVATION_REQUIRED, probe_ / L"missing.exe", L"-x", {}},
+        {ERROR_ACCESS_DENIED, target, L"-x", {}},
+    };
+    SetCreateProcessForTest(&FailingCreateProcess);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.error << " " << NarrowAscii(c.target));
+        standInError = c.error;
+        standInCalls = 0;
         ProbeRun run(probe_.path());
-        ASSERT_EQ(1, LaunchProgram(target.c_str(), L"", SW_SHOWNORMAL, INFINITE));
-        ASSERT_TRUE(run.Read());
-        EXPECT_EQ(L"\"" + target + L"\" ", run[L"command"]);
+        EXPECT_EQ(c.args.empty() ? 0 : 1, LaunchProgram(c.target.c_str(), c.parameters, SW_SHOWMINNOACTIVE, INFINITE));
+        EXPECT_EQ(1, standInCalls);
+        if (c.args.empty()) {
+            EXPECT_FALSE(run.Reported());
+            continue;
+        }
+        if (!run.Read()) {
+            ADD_FAILURE() << "the shell started nothing";
+            continue;
+        }
+        EXPECT_EQ(c.args, SplitCommandLine(run[L"command"])) << NarrowAscii(run[L"command"]);
+        EXPECT_EQ(probe_.path(), WithoutTrailingBackslash(run[L"directory"]));
+        EXPECT_EQ(SW_SHOWMINNOACTIVE, run.Number(L"show"));
     }
+    SetCreateProcessForTest(nullptr);
 }
 
 TEST_F(LaunchProgramTest, ShowCommandZeroRunsAConsoleProgramWithoutAConsoleWindow)
@@ -232,40 +281,6 @@ private:
 
     HKEY root_;
 };
-
-struct ShellWindow {
-    std::function<bool(const std::wstring&)> title_matches;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK MatchShellWindow(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<ShellWindow*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId() || !IsWindowVisible(window))
-        return TRUE;
-    wchar_t title[MAX_PATH] = {};
-    GetWindowTextW(window, title, MAX_PATH);
-    if (!search->title_matches(title))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// Waits for the window that the shell opened in another process, and closes it.
-bool CloseShellWindow(std::function<bool(const std::wstring&)> title_matches)
-{
-    ShellWindow search{std::move(title_matches)};
-    const bool seen = PumpUntil([&] {
-        EnumWindows(MatchShellWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    });
-    if (!seen)
-        return false;
-    PostMessageW(search.found, WM_CLOSE, 0, 0);
-    return PumpUntil([&] { return !IsWindow(search.found); });
-}
 
 TEST_F(LaunchProgramTest, OtherTargetsGoThroughTheShellWithParametersFolderAndShowCommand)
 {

@@ -2,6 +2,7 @@
 // start-up shows, driven from this process.
 #include "platform.h"
 #include "prefdesk_ids.h"
+#include "program_image.h"
 #include "remote_process.h"
 #include "temp_dir.h"
 #include "window_watch.h"
@@ -9,87 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-// The program's image mapped as it would run, without running anything of it.
-class MappedImage {
-public:
-    explicit MappedImage(const std::wstring& path)
-        : module_(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE))
-    {
-    }
-    ~MappedImage()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    HMODULE module() const { return module_; }
-
-    std::vector<std::string> ImportedModules() const
-    {
-        const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module_) & ~ULONG_PTR{3});
-        const auto* nt =
-            reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        std::vector<std::string> names;
-        for (int entry : {IMAGE_DIRECTORY_ENTRY_IMPORT, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT}) {
-            const DWORD rva = nt->OptionalHeader.DataDirectory[entry].VirtualAddress;
-            // Both kinds of descriptor name their module at the same place.
-            const size_t stride = entry == IMAGE_DIRECTORY_ENTRY_IMPORT ? sizeof(IMAGE_IMPORT_DESCRIPTOR) : 32;
-            const size_t name_at = entry == IMAGE_DIRECTORY_ENTRY_IMPORT ? 12 : 4;
-            for (const BYTE* d = rva ? base + rva : nullptr; d; d += stride) {
-                DWORD name_rva;
-                memcpy(&name_rva, d + name_at, sizeof(name_rva));
-                if (!name_rva)
-                    break;
-                std::string name = reinterpret_cast<const char*>(base + name_rva);
-                std::transform(name.begin(), name.end(), name.begin(),
-                               [](char c) { return static_cast<char>(tolower(c)); });
-                names.push_back(name);
-            }
-        }
-        return names;
-    }
-
-private:
-    HMODULE module_;
-};
-
-struct FileVersions {
-    std::wstring file, product;
-};
-
-FileVersions VersionsOf(const std::wstring& exe)
-{
-    DWORD ignored = 0;
-    std::vector<BYTE> block(GetFileVersionInfoSizeW(exe.c_str(), &ignored));
-    if (block.empty() || !GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
-        return {};
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT size = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &size))
-        return {};
-    auto text = [](DWORD high, DWORD low) {
-        return std::to_wstring(HIWORD(high)) + L"." + std::to_wstring(LOWORD(high)) + L"." +
-            std::to_wstring(HIWORD(low)) + L"." + std::to_wstring(LOWORD(low));
-    };
-    return {text(info->dwFileVersionMS, info->dwFileVersionLS),
-            text(info->dwProductVersionMS, info->dwProductVersionLS)};
-}
-
-std::string ManifestOf(HMODULE module)
-{
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    if (!found)
-        return "";
-    const auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-    return std::string(data, SizeofResource(module, found));
-}
 
 std::wstring ReadStored(const std::wstring& file, const wchar_t* section, const wchar_t* key)
 {
@@ -138,7 +64,7 @@ TEST(PrefdeskImage, CarriesIconVersionAndManifestAndBindsTheWindowManagerLate)
     EXPECT_EQ(L"1.0.1.150", versions.file);
     EXPECT_EQ(L"1.0.0.1", versions.product);
 
-    const std::string manifest = ManifestOf(image.module());
+    const std::string manifest = image.Manifest();
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
 }
 

@@ -268,12 +268,18 @@ TEST_F(SettingsDialogTest, EscapeDoesNotCloseTheDialog)
     EXPECT_EQ(Item(IDC_LANGUAGE), GetFocus());
 }
 
-// A move to a monitor of another DPI and back, as the system announces it,
-// with the transparency controls shown.
-TEST_F(SettingsDialogTest, MovingToAnotherDpiAndBackScalesTheLayout)
+// Moves to monitors of other DPIs and back, as the system announces them,
+// with the transparency controls shown: back at the first DPI every
+// control and the font are as they were.
+TEST_F(SettingsDialogTest, MovingToOtherDpisAndBackScalesTheLayout)
 {
     SetTransparencyQueries([] { return 4; }, [] { return BOOL{TRUE}; });
     Open();
+    const auto start = ChildPlaces(dlg_);
+    const LONG font = FontHeight(start.front().window);
     ExpectFollowsDpiChange(dlg_, 96, 144, 48);
-    ExpectFollowsDpiChange(dlg_, 144, 96, 32);
+    ExpectFollowsDpiChange(dlg_, 144, 120, 40);
+    ExpectFollowsDpiChange(dlg_, 120, 96, 32);
+    ExpectSamePlaces(start, ChildPlaces(dlg_));
+    EXPECT_EQ(font, FontHeight(start.front().window));
 }

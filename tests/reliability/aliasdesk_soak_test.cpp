@@ -153,7 +153,8 @@ TEST_F(AliasdeskSoak, CyclesKeepTheTableTheFilesAndTheResources)
     ASSERT_TRUE(stored.whole) << NarrowAscii(stored.fault);
     EXPECT_EQ(SavedForm(model_.rows), stored.rows);
     EXPECT_EQ(std::vector<std::wstring>{},
-              UnexpectedFiles(dir_.path(), {L"aliasdesk.exe", L"config.ini", L"history.dat", L"Programs"}));
+              UnexpectedFiles(dir_.path(), {L"aliasdesk.exe", L"config.ini", L"history.dat", L"config.ini.bak",
+                                            L"history.dat.bak", L"Programs"}));
 }
 
 } // namespace

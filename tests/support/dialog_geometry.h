@@ -19,8 +19,17 @@ std::vector<ChildPlace> ChildPlaces(HWND dlg);
 // inside a group box.
 void ExpectSaneLayout(HWND dlg);
 
-// Sends the dialog (of this process) WM_DPICHANGED as the system does when
-// the window moves to a monitor of DPI to, and checks that it took the
-// suggested rectangle, that every control was scaled where it lay and in its
-// font, that the layout stays sane and that the small icon is now icon_side pixels.
+// Every control where it was.
+void ExpectSamePlaces(const std::vector<ChildPlace>& expected, const std::vector<ChildPlace>& actual);
+
+// The height of the font the window was given (WM_SETFONT).
+LONG FontHeight(HWND window);
+
+// Sends the dialog (of this process) WM_GETDPISCALEDSIZE and WM_DPICHANGED
+// as the system does when the window moves to a monitor of DPI to, and
+// checks that the size it asked for keeps its client area scaled, that it
+// took the suggested rectangle, that every control was scaled where it lay
+// and in its font, that the layout stays sane, that the small icon is now
+// icon_side pixels, and (where the system can tell) that the dialog
+// manager's own rescaling is off.
 void ExpectFollowsDpiChange(HWND dlg, UINT from, UINT to, int icon_side);

@@ -11,7 +11,8 @@
 namespace {
 
 // One entry of the process's GDI handle table, which the process environment
-// block points to; a live object has a non-zero type.
+// block points to; a live object has a non-zero type. Wine lays it out the
+// same for 32-bit processes, and keeps it below 4 GiB.
 struct GdiTableEntry {
     ULONG64 object;
     ULONG owner;
@@ -32,9 +33,13 @@ constexpr UCHAR kDcType = 1;
 
 // Live entries, of one type or all; read through ReadProcessMemory, so that
 // it works for another process too.
+// Where the table's address lies, from the process environment block: its
+// 64-bit field GdiSharedHandleTable. Wine fills only the 64-bit block in, also
+// for a 32-bit process, whose own block follows it one page higher.
+constexpr ptrdiff_t kGdiTableInPeb = sizeof(void*) == 8 ? 0xF8 : 0xF8 - 0x1000;
+
 long CountGdiTableEntries(HANDLE process, UCHAR type = kAnyType)
 {
-#if defined(_WIN64)
     using QueryProcess = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
     const auto query = reinterpret_cast<QueryProcess>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
@@ -42,7 +47,7 @@ long CountGdiTableEntries(HANDLE process, UCHAR type = kAnyType)
     if (!query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
         return -1;
     const GdiTableEntry* remote_table = nullptr;
-    if (!ReadFrom(process, reinterpret_cast<const BYTE*>(basic.PebBaseAddress) + 0xF8, &remote_table,
+    if (!ReadFrom(process, reinterpret_cast<const BYTE*>(basic.PebBaseAddress) + kGdiTableInPeb, &remote_table,
                   sizeof(remote_table)) ||
         !remote_table)
         return -1;
@@ -53,11 +58,6 @@ long CountGdiTableEntries(HANDLE process, UCHAR type = kAnyType)
     for (const GdiTableEntry& entry : table)
         count += entry.type != 0 && (type == kAnyType || entry.type == type);
     return count;
-#else
-    (void)process;
-    (void)type;
-    return -1;
-#endif
 }
 
 struct SystemHandleEntry {

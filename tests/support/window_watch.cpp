@@ -4,6 +4,26 @@
 
 namespace {
 
+struct ShellWindow {
+    std::function<bool(const std::wstring&)> title_matches;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchShellWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<ShellWindow*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t title[MAX_PATH] = {};
+    GetWindowTextW(window, title, MAX_PATH);
+    if (!search->title_matches(title))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 struct Search {
     const std::wstring* title;
     HWND excluded;
@@ -91,4 +111,17 @@ std::wstring WindowText(HWND window)
     wchar_t text[4096] = {};
     GetWindowTextW(window, text, 4096);
     return text;
+}
+
+bool CloseShellWindow(std::function<bool(const std::wstring&)> title_matches)
+{
+    ShellWindow search{std::move(title_matches)};
+    const bool seen = PumpUntil([&] {
+        EnumWindows(MatchShellWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    if (!seen)
+        return false;
+    PostMessageW(search.found, WM_CLOSE, 0, 0);
+    return PumpUntil([&] { return !IsWindow(search.found); });
 }

@@ -49,3 +49,7 @@ HWND FindProcessDialog(const std::wstring& title, HWND excluded = nullptr);
 
 // The text of a window of any process, up to 4095 characters.
 std::wstring WindowText(HWND window);
+
+// Waits for a visible window of another process (one the shell opened)
+// whose title matches, and closes it; false when none came or it stayed.
+bool CloseShellWindow(std::function<bool(const std::wstring&)> title_matches);
