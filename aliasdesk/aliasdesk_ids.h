@@ -3,6 +3,7 @@
 
 #define IDD_MAIN 101
 #define IDI_ALIASDESK 101
+#define IDD_LOCATE 102
 
 #define IDC_OK 1001
 #define IDC_ADD 1002
@@ -26,3 +27,9 @@
 #define IDC_PROGRESS 1022
 #define IDC_PATH_CAPTION 1023
 #define IDC_GROUP 1024
+
+// The Locate box.
+#define IDC_LOCATE_PATH 1101
+#define IDC_LOCATE_LIST 1102
+#define IDC_LOCATE_STATUS 1103
+#define IDC_LOCATE_BROWSE 1104

@@ -8,6 +8,7 @@
 #include "launch_input.h"
 #include "main_table.h"
 #include "missing_targets.h"
+#include "moved_programs.h"
 #include "report_table.h"
 #include "row_removal.h"
 
@@ -175,7 +176,7 @@ HMENU BuildMenu(const MenuTarget& target)
     if (!menu)
         return nullptr;
     // Opening several folders at once would open as many windows: one row only, as Run.
-    // L, I and V are kept free for items to come.
+    // Every item has a letter of its own: on Windows a shared one only moves the highlight.
     AddItem(menu, kMenuRun, L"&Run", idle && count == 1);
     AddItem(menu, kMenuRunAsAdministrator, L"Run as a&dministrator", idle && count == 1);
     AddItem(menu, kMenuOpenFolder, L"Open containing &folder", idle && count == 1);
@@ -186,6 +187,7 @@ HMENU BuildMenu(const MenuTarget& target)
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AddItem(menu, kMenuSelectMissing, L"&Select missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
     AddItem(menu, kMenuSelectConflicts, L"Select &conflicts", idle && ShowsMarkedRow(target.list, kConflictMarks));
+    AddItem(menu, kMenuLocate, L"&Locate...", idle && count == 1 && IsTargetMissing(target.ids.front()));
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AddItem(menu, kMenuImport, L"&Import...", idle && !IsStoreBusy());
     AddItem(menu, kMenuRestore, L"Restore previous sa&ve", idle && !IsStoreBusy() && HasBackup());
@@ -338,6 +340,10 @@ void RunCommand(HWND dlg, const MenuTarget& target, int command)
         break;
     case kMenuRemove:
         Remove(dlg, target);
+        break;
+    case kMenuLocate:
+        if (single)
+            LocateProgram(dlg, target.ids.front());
         break;
     case kMenuImport:
         Import(dlg);

@@ -15,6 +15,7 @@ enum ContextCommand {
     kMenuRemove,
     kMenuSelectMissing,
     kMenuSelectConflicts,
+    kMenuLocate,
     kMenuImport,
     kMenuRestore,
 };

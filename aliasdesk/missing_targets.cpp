@@ -43,27 +43,6 @@ std::wstring MainPath(int row)
     return text ? text.get() : L"";
 }
 
-// The drive letter of X:\... or \\?\X:\..., 0 for anything else (shares,
-// devices, relative paths).
-wchar_t DriveOf(const std::wstring& path)
-{
-    const size_t start = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
-    if (path.size() < start + 3 || path[start + 1] != L':' || path[start + 2] != L'\\')
-        return 0;
-    const wchar_t letter = path[start];
-    return (letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z') ? letter : 0;
-}
-
-// Without it a removable drive with no disk in it asks the user to insert one.
-void QuietCriticalErrors()
-{
-    using SetThreadErrorModeFn = BOOL(WINAPI*)(DWORD, DWORD*);
-    static const auto entry = reinterpret_cast<SetThreadErrorModeFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadErrorMode")));
-    if (entry)
-        entry(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, nullptr);
-}
-
 // Reads the main rows' paths in short steps. Rows that move meanwhile (a sort,
 // a removal) are read again from the top, each identity once.
 void CollectTargets(CheckJob& job)
@@ -164,6 +143,24 @@ void StartCheck(std::unique_ptr<CheckJob> job)
 }
 
 } // namespace
+
+wchar_t DriveOf(const std::wstring& path)
+{
+    const size_t start = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+    if (path.size() < start + 3 || path[start + 1] != L':' || path[start + 2] != L'\\')
+        return 0;
+    const wchar_t letter = path[start];
+    return (letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z') ? letter : 0;
+}
+
+void QuietCriticalErrors()
+{
+    using SetThreadErrorModeFn = BOOL(WINAPI*)(DWORD, DWORD*);
+    static const auto entry = reinterpret_cast<SetThreadErrorModeFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadErrorMode")));
+    if (entry)
+        entry(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, nullptr);
+}
 
 UINT DriveTypes::Of(wchar_t letter)
 {

@@ -22,6 +22,14 @@ private:
     UINT known_[26] = {}; // the type + 1; 0 for not asked yet
 };
 
+// The drive letter of X:\... or \\?\X:\..., 0 for anything else (shares,
+// devices, relative paths).
+wchar_t DriveOf(const std::wstring& path);
+
+// For a thread that touches paths: without it a removable drive with no
+// disk in it asks the user to insert one.
+void QuietCriticalErrors();
+
 // Paths on shares and on drives other than fixed and removable ones are
 // never touched (an offline share could stall for minutes): Unchecked.
 // Only a path that is certainly not there answers Missing.

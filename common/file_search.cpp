@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <deque>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -98,10 +100,15 @@ bool Stopped(const Walk& walk)
     return walk.stop && walk.stop();
 }
 
-// Calls visit(entry) for every entry of directory\pattern; false once the
-// walk has been asked to stop or visit says so.
-template <typename Visit>
-bool ForEachEntry(const wchar_t* directory, const wchar_t* pattern, const Walk& walk, Visit visit)
+auto StopOf(const Walk& walk)
+{
+    return [&walk] { return Stopped(walk); };
+}
+
+// Calls visit(entry) for every entry of directory\pattern; false once
+// stopped() or visit says so.
+template <typename StopQuery, typename Visit>
+bool ForEachEntry(const wchar_t* directory, const wchar_t* pattern, StopQuery stopped, Visit visit)
 {
     wchar_t query[MAX_PATH] = {};
     if (FormatText(query, MAX_PATH, L"%s\\%s", directory, pattern) < 0)
@@ -111,7 +118,7 @@ bool ForEachEntry(const wchar_t* directory, const wchar_t* pattern, const Walk& 
     if (!search)
         return true;
     do {
-        if (Stopped(walk) || !visit(entry))
+        if (stopped() || !visit(entry))
             return false;
     } while (FindNextFileW(search.get(), &entry));
     return true;
@@ -162,7 +169,7 @@ bool MatchesExtension(const WIN32_FIND_DATAW& entry, const wchar_t* extension)
 bool SearchFolderOnce(wchar_t* directory, const Walk& walk, const Ancestor* ancestors)
 {
     std::vector<WIN32_FIND_DATAW> subfolders;
-    const bool go_on = ForEachEntry(directory, L"*", walk, [&](WIN32_FIND_DATAW& entry) {
+    const bool go_on = ForEachEntry(directory, L"*", StopOf(walk), [&](WIN32_FIND_DATAW& entry) {
         if (IsEnterable(entry))
             subfolders.push_back(entry); // before the callback may change the name's case
         if (MatchesExtension(entry, walk.extension))
@@ -182,16 +189,124 @@ bool SearchFolder(wchar_t* directory, const Walk& walk, const Ancestor* ancestor
 {
     if (walk.extension)
         return SearchFolderOnce(directory, walk, ancestors);
-    const bool go_on = ForEachEntry(directory, walk.pattern, walk, [&](WIN32_FIND_DATAW& entry) {
+    const bool go_on = ForEachEntry(directory, walk.pattern, StopOf(walk), [&](WIN32_FIND_DATAW& entry) {
         walk.callback(directory, entry.cFileName);
         return true;
     });
     if (!go_on)
         return false;
-    return ForEachEntry(directory, L"*", walk, [&](const WIN32_FIND_DATAW& entry) {
+    return ForEachEntry(directory, L"*", StopOf(walk), [&](const WIN32_FIND_DATAW& entry) {
         return EnterSubfolder(directory, entry, walk, ancestors);
     });
 }
+
+// A folder met by the search by name: its path, and its place in the chain
+// of folders that led to it. Kept where it was made, so that the chains of
+// the folders below it may point to it.
+struct MetFolder {
+    MetFolder(std::wstring folder, const Ancestor* up) : path(std::move(folder)), self(nullptr, up)
+    {
+        self.path = path.c_str();
+    }
+    MetFolder(const MetFolder&) = delete;
+    MetFolder& operator=(const MetFolder&) = delete;
+
+    std::wstring path;
+    Ancestor self;
+};
+
+bool IsNamed(const WIN32_FIND_DATAW& entry, const wchar_t* name)
+{
+    return !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        CompareStringOrdinal(entry.cFileName, -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
+// The key under which a folder counts as listed: paths differing only in
+// the letter case of A to Z name the same folder.
+std::wstring FolderKey(const std::wstring& path)
+{
+    std::wstring key = path;
+    LowerAsciiInPlace(key.data());
+    return key;
+}
+
+class NameSearch {
+public:
+    NameSearch(const wchar_t* name, int max_folders, const std::function<void(const std::wstring&)>& found,
+               const std::function<bool()>& stop)
+        : name_(name), max_folders_(max_folders), found_(found), stop_(stop)
+    {
+    }
+
+    NameSearchResult Run(const std::vector<std::wstring>& tops)
+    {
+        for (const std::wstring& top : tops)
+            met_.emplace_back(top, nullptr);
+        for (size_t next = 0; next < met_.size(); ++next) {
+            if (Stopped()) {
+                result_.stopped = true;
+                break;
+            }
+            if (result_.folders >= max_folders_) {
+                result_.limited = true;
+                break;
+            }
+            if (listed_.insert(FolderKey(met_[next].path)).second && !List(met_[next], next)) {
+                result_.stopped = true;
+                break;
+            }
+        }
+        return result_;
+    }
+
+private:
+    bool Stopped() const { return stop_ && stop_(); }
+
+    // Reports the matches of the folder and queues its subfolders; only as
+    // many wait as may still be listed. False when stopped meanwhile.
+    bool List(const MetFolder& folder, size_t place)
+    {
+        ++result_.folders;
+        return ForEachEntry(
+            folder.path.c_str(), L"*", [this] { return Stopped(); },
+            [&](const WIN32_FIND_DATAW& entry) {
+                if (IsNamed(entry, name_))
+                    Report(folder.path, entry.cFileName);
+                if (IsEnterable(entry))
+                    Queue(folder, entry, place);
+                return true;
+            });
+    }
+
+    void Report(const std::wstring& directory, const wchar_t* file_name)
+    {
+        wchar_t path[MAX_PATH] = {};
+        if (FormatText(path, MAX_PATH, L"%s\\%s", directory.c_str(), file_name) >= 0 && found_)
+            found_(path);
+    }
+
+    void Queue(const MetFolder& folder, const WIN32_FIND_DATAW& entry, size_t place)
+    {
+        wchar_t subfolder[MAX_PATH] = {};
+        if (FormatText(subfolder, MAX_PATH, L"%s\\%s", folder.path.c_str(), entry.cFileName) < 0)
+            return;
+        const size_t waiting = met_.size() - place - 1;
+        if (waiting >= static_cast<size_t>(max_folders_ - result_.folders)) {
+            result_.limited = true;
+            return;
+        }
+        if (!LeadsBackUp(subfolder, entry, &folder.self))
+            met_.emplace_back(subfolder, &folder.self);
+    }
+
+    const wchar_t* name_;
+    int max_folders_;
+    const std::function<void(const std::wstring&)>& found_;
+    const std::function<bool()>& stop_;
+    std::deque<MetFolder> met_; // every folder met, in the order it is listed
+    std::unordered_set<std::wstring> listed_;
+    NameSearchResult result_;
+};
 
 } // namespace
 
@@ -202,4 +317,13 @@ void SearchFiles(wchar_t* directory, const wchar_t* pattern, FoundFileCallback c
     const Walk walk{pattern, callback, stop, PlainExtension(pattern)};
     const Ancestor top{directory, nullptr};
     SearchFolder(directory, walk, &top);
+}
+
+NameSearchResult SearchFileName(const std::vector<std::wstring>& tops, const wchar_t* name, int max_folders,
+                                const std::function<void(const std::wstring& path)>& found,
+                                const std::function<bool()>& stop)
+{
+    if (!name || !*name || max_folders <= 0)
+        return {};
+    return NameSearch(name, max_folders, found, stop).Run(tops);
 }

@@ -6,6 +6,8 @@
 #include "ascii_text.h"
 #include "cell_edit.h"
 #include "list_input.h"
+#include "main_table.h"
+#include "missing_targets.h"
 #include "platform.h"
 #include "probe_run.h"
 #include "shortcut_keys.h"
@@ -213,7 +215,9 @@ TEST_F(ShortcutKeysTest, CtrlFAnywhereFocusesTheFilterBoxWithItsTextSelected)
 constexpr bool X = true;
 constexpr bool o = false;
 
-// A save shows every item disabled, and the answer of a disabled item does nothing.
+// A save shows every item disabled, and the answer of a disabled item does
+// nothing. Locate takes one row whose program has gone (none of the rows'
+// programs exists; the cases from "missing" on have been looked at).
 TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
 {
     struct Case {
@@ -226,18 +230,26 @@ TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
         std::vector<int> selected_after;
         std::vector<bool> enabled; // run, as administrator, folder, copy path, copy alias, edit, remove
         bool select_missing; // and Select conflicts: these rows have none
+        bool locate;
     };
     const Case cases[] = {
-        {"nothing", {}, -1, false, false, 0, {}, {o, o, o, o, o, o, o}, o},
-        {"one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X, X}, o},
-        {"another row", {0}, 2, false, false, 0, {2}, {X, X, X, X, X, X, X}, o},
-        {"several rows", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, o, X, X, X, X}, o},
-        {"during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o, o}, o},
-        {"filtered, one row", {}, 1, true, false, 0, {1}, {X, X, X, X, X, X, X}, o},
-        {"filtered, several", {0, 1}, 0, true, false, 0, {0, 1}, {o, o, o, X, X, X, X}, o},
+        {"nothing", {}, -1, false, false, 0, {}, {o, o, o, o, o, o, o}, o, o},
+        {"one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X, X}, o, o},
+        {"another row", {0}, 2, false, false, 0, {2}, {X, X, X, X, X, X, X}, o, o},
+        {"several rows", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, o, X, X, X, X}, o, o},
+        {"during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o, o}, o, o},
+        {"missing, one row", {}, 1, false, false, 0, {1}, {X, X, X, X, X, X, X}, X, X},
+        {"missing, several", {0, 2}, 2, false, false, 0, {0, 2}, {o, o, o, X, X, X, X}, X, o},
+        {"missing, during a save", {}, 0, false, true, kMenuRemove, {0}, {o, o, o, o, o, o, o}, o, o},
+        {"filtered, one row", {}, 1, true, false, 0, {1}, {X, X, X, X, X, X, X}, X, X},
+        {"filtered, several", {0, 1}, 0, true, false, 0, {0, 1}, {o, o, o, X, X, X, X}, X, o},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.select_missing && CountMarkedRows(kMarkMissing) == 0) {
+            CheckAllTargets();
+            Settle();
+        }
         if (c.filtered && IsWindowVisible(Main()))
             TypeFilter(L"*o");
         HWND list = c.filtered ? Filter() : Main();
@@ -254,8 +266,7 @@ TEST_F(ContextMenuTest, ItemsAreEnabledByTheSelectionAndNotDuringASave)
         if (c.saving)
             EndActivity(dlg_, Activity::Save);
         std::vector<bool> expected = c.enabled;
-        expected.push_back(c.select_missing);
-        expected.push_back(o);
+        expected.insert(expected.end(), {c.select_missing, o, c.locate});
         expected.push_back(!c.saving); // Import
         expected.push_back(o); // Restore previous save: nothing saved yet
         EXPECT_EQ(c.selected_after, SelectedRows(list));
@@ -269,7 +280,7 @@ TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
     Select(Main(), 1);
     ListView_SetItemState(Main(), 1, LVIS_FOCUSED, LVIS_FOCUSED);
     MenuKey(Main(), kMenuCopyAlias);
-    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, X, o, o, X, o}), EnabledItems());
+    EXPECT_EQ((std::vector<bool>{X, X, X, X, X, X, X, o, o, o, X, o}), EnabledItems());
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
 }
 
@@ -292,7 +303,8 @@ TEST_F(ContextMenuTest, EveryItemHasAMnemonicOfItsOwn)
     }
     EXPECT_EQ((std::vector<std::wstring>{L"&Run", L"Run as a&dministrator", L"Open containing &folder", L"Copy &path",
                                          L"Copy &alias", L"&Edit", L"Re&move", L"", L"&Select missing",
-                                         L"Select &conflicts", L"", L"&Import...", L"Restore previous sa&ve"}),
+                                         L"Select &conflicts", L"&Locate...", L"", L"&Import...",
+                                         L"Restore previous sa&ve"}),
               texts);
 }
 
@@ -419,7 +431,7 @@ TEST_F(ContextMenuTest, TheSystemMenuAnswersWithTheChosenItem)
         });
         RightClickCell(Main(), 1, 0);
     }
-    EXPECT_EQ(13, items);
+    EXPECT_EQ(14, items);
     EXPECT_EQ(L"nova", ClipboardText(nullptr));
 }
 

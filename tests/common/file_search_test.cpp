@@ -213,3 +213,16 @@ TEST(SearchFiles, ExtensionPatternsMatchWhatTheSystemMatches)
         EXPECT_EQ(expected, Search(top.path(), pattern));
     }
 }
+
+// Breadth first and by name: a link back up is passed over as the walk above passes it over.
+TEST(SearchFileName, ADirectoryLinkBackUpTheTreeIsNotFollowed)
+{
+    const std::wstring loop = FixtureFolder(L"loop");
+    if (loop.empty())
+        GTEST_SKIP() << "no fixture folder loop (tools/make-test-fixtures.sh makes it on Unix hosts)";
+    std::vector<std::wstring> found;
+    const NameSearchResult result = SearchFileName(
+        {loop}, L"INNER.exe", 100, [&](const std::wstring& path) { found.push_back(path); }, nullptr);
+    EXPECT_EQ((std::vector<std::wstring>{loop + L"\\sub\\inner.exe"}), found);
+    EXPECT_EQ(2, result.folders);
+}
