@@ -153,7 +153,7 @@ bool WriteHistory(const std::wstring& config)
         if (listed != 512 * k - 2)
             break; // not cut short
     }
-    return WriteWholeFile(SavingPath(kHistoryFile), EncodeHistory(names.data(), listed));
+    return WriteWholeFile(SavingPath(HistoryPath(szConfigPath)), EncodeHistory(names.data(), listed));
 }
 
 // Both files written in one pass each, where the result is exactly what the
@@ -168,7 +168,8 @@ bool WriteBothAtOnce(const std::vector<SavedRow>& rows, const std::wstring& conf
     if (!image.fast)
         return false;
     *written = (rows.empty() || WriteWholeFile(config_saving, image.bytes)) &&
-        WriteWholeFile(SavingPath(kHistoryFile), EncodeHistory(image.section_names.data(), image.section_names.size()));
+        WriteWholeFile(SavingPath(HistoryPath(szConfigPath)),
+                       EncodeHistory(image.section_names.data(), image.section_names.size()));
     return true;
 }
 
@@ -260,8 +261,9 @@ WPARAM FailureOf(const LoadRequest& request, Readable read, const std::wstring& 
 {
     if (read == Readable::Missing && (request.kind == LoadKind::Start || request.kind == LoadKind::Reload))
         return 0;
+    // An empty table saved has no config.ini: its backup pair neither.
     if (read == Readable::Missing && request.kind == LoadKind::Restore)
-        return kNoBackup;
+        return unreadable == request.paths.history ? kNoBackup : 0;
     return unreadable == request.paths.history ? kHistoryUnreadable : kConfigUnreadable;
 }
 
@@ -363,9 +365,9 @@ unsigned __stdcall LoadWorker(void* param)
         else
             ListLoadedRows(dlg, contents);
         HideProgress(dlg, contents.units + 10);
-        if (request->kind != LoadKind::Import)
-            SetStatus(dlg, L"Finished!");
     }
+    if (request->kind == LoadKind::Restore || (read == Readable::Yes && request->kind != LoadKind::Import))
+        SetStatus(dlg, L"Finished!");
     EndLoad(*request, read, 0, L"");
     return 0;
 }
@@ -425,17 +427,17 @@ void StartLoading(HWND dlg, LoadKind kind, StorePaths paths)
 
 void StartLoad(HWND dlg, bool reload)
 {
-    StartLoading(dlg, reload ? LoadKind::Reload : LoadKind::Start, {kHistoryFile, szConfigPath});
+    StartLoading(dlg, reload ? LoadKind::Reload : LoadKind::Start, {HistoryPath(szConfigPath), szConfigPath});
 }
 
 void StartRestore(HWND dlg)
 {
-    StartLoading(dlg, LoadKind::Restore, {BackupPath(kHistoryFile), BackupPath(szConfigPath)});
+    StartLoading(dlg, LoadKind::Restore, {BackupPath(HistoryPath(szConfigPath)), BackupPath(szConfigPath)});
 }
 
 bool HasBackup()
 {
-    return GetFileAttributesW(BackupPath(kHistoryFile).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(BackupPath(HistoryPath(szConfigPath)).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void StartImport(HWND dlg, const std::wstring& config)
@@ -513,7 +515,7 @@ void ReportStoreFailure(HWND dlg)
     case kHistoryUnreadable:
     case kConfigUnreadable: {
         // The store's own files by name, as ever; another table's by its path.
-        const bool own = failure.file == kHistoryFile || failure.file == szConfigPath;
+        const bool own = failure.file == HistoryPath(szConfigPath) || failure.file == szConfigPath;
         const size_t name = failure.file.find_last_of(L"\\/");
         const std::wstring shown = own && name != std::wstring::npos ? failure.file.substr(name + 1) : failure.file;
         wchar_t text[MAX_PATH + 64];

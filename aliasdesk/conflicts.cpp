@@ -17,6 +17,7 @@ constexpr UINT_PTR kConflictTimer = 0x434B;
 constexpr UINT kStillMs = 100; // a burst of changes (a scan, a load) starts one pass
 
 HWND watched_dialog;
+unsigned marked_at = 0; // TableChanges() when the last pass took its marks; dialog thread
 std::atomic<unsigned> newest_pass{0};
 std::atomic<int> running_passes{0};
 
@@ -129,6 +130,7 @@ void TakeMarks(const Pass& pass)
     auto step = [&pass]() -> LRESULT {
         if (Abandoned(pass) || !RowsKeptSince(pass.seen))
             return 0;
+        marked_at = pass.seen;
         bool changed = false;
         for (const Entry& row : pass.rows) {
             changed |= Mark(row.id, kMarkAliasRepeat, row.alias_repeat);
@@ -238,4 +240,9 @@ void CheckAliasAgain(RowId id)
 int RunningConflictChecks()
 {
     return running_passes;
+}
+
+bool ConflictMarksCurrent()
+{
+    return marked_at == TableChanges();
 }

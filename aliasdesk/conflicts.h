@@ -30,3 +30,7 @@ void CheckAliasAgain(RowId id);
 
 // Passes that have not ended yet.
 int RunningConflictChecks();
+
+// Whether the marks describe the table as it stands: no change came since
+// the last pass took its marks. Dialog thread.
+bool ConflictMarksCurrent();

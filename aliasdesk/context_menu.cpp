@@ -5,6 +5,8 @@
 #include "app_state.h"
 #include "cell_edit.h"
 #include "clipboard_text.h"
+#include "conflicts.h"
+#include "diagnostics.h"
 #include "launch_input.h"
 #include "main_table.h"
 #include "missing_targets.h"
@@ -157,9 +159,13 @@ void Import(HWND dlg)
     choice.lpstrFile = config;
     choice.nMaxFile = MAX_PATH;
     choice.lpstrTitle = L"Import the aliases of another table";
-    // The current folder stays the program's: history.dat is found there.
     choice.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
-    if (GetOpenFileNameW(&choice))
+    bool chosen = false;
+    {
+        const CurrentDirectoryKept kept;
+        chosen = GetOpenFileNameW(&choice) != FALSE;
+    }
+    if (chosen)
         StartImport(dlg, config);
 }
 
@@ -186,8 +192,11 @@ HMENU BuildMenu(const MenuTarget& target)
     AddItem(menu, kMenuRemove, L"Re&move", idle && count > 0);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AddItem(menu, kMenuSelectMissing, L"&Select missing", idle && ShowsMarkedRow(target.list, kMarkMissing));
-    AddItem(menu, kMenuSelectConflicts, L"Select &conflicts", idle && ShowsMarkedRow(target.list, kConflictMarks));
-    AddItem(menu, kMenuLocate, L"&Locate...", idle && count == 1 && IsTargetMissing(target.ids.front()));
+    // Marks a change has made stale could select a row that no longer repeats another.
+    AddItem(menu, kMenuSelectConflicts, L"Select &conflicts",
+            idle && ConflictMarksCurrent() && ShowsMarkedRow(target.list, kConflictMarks));
+    AddItem(menu, kMenuLocate, L"&Locate...",
+            idle && !IsStoreBusy() && count == 1 && IsTargetMissing(target.ids.front()));
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AddItem(menu, kMenuImport, L"&Import...", idle && !IsStoreBusy());
     AddItem(menu, kMenuRestore, L"Restore previous sa&ve", idle && !IsStoreBusy() && HasBackup());

@@ -4,6 +4,7 @@
 #include "app_state.h"
 #include "commands.h"
 #include "folder_scan.h"
+#include "main_table.h"
 #include "report_table.h"
 #include "wide_text.h"
 
@@ -86,7 +87,9 @@ BOOL OnDropFiles(HWND dlg, HDROP drop)
 {
     POINT point{};
     DragQueryPoint(drop, &point);
-    const bool on_list = OverList(dlg, point);
+    // While Reload reads the files, whether a program is listed already is
+    // not known (a folder's scan waits for it; single programs are not taken).
+    const bool on_list = OverList(dlg, point) && !AwaitingReplacement();
     std::wstring folder;
     int listed = 0;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);

@@ -2,6 +2,7 @@
 
 #include "aliasdesk_ids.h"
 #include "app_state.h"
+#include "diagnostics.h"
 #include "file_search.h"
 #include "handles.h"
 #include "missing_targets.h"
@@ -284,7 +285,12 @@ void Browse(HWND box)
     open.Flags =
         OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_DONTADDTORECENT;
     const ComApartment com;
-    if (GetOpenFileNameW(&open))
+    bool chosen = false;
+    {
+        const CurrentDirectoryKept kept;
+        chosen = GetOpenFileNameW(&open) != FALSE;
+    }
+    if (chosen)
         Choose(box, file);
 }
 

@@ -32,8 +32,9 @@ struct SaveNames {
 
 SaveNames CurrentNames(const wchar_t* config_path)
 {
-    return {SavingPath(config_path),           SavingPath(kHistoryFile),       CommitMarkPath(config_path),
-            WithExtension(config_path, L"bkn"), WithExtension(config_path, L"bkd"), WithExtension(kHistoryFile, L"bkn")};
+    const std::wstring history = HistoryPath(config_path);
+    return {SavingPath(config_path),           SavingPath(history),                CommitMarkPath(config_path),
+            WithExtension(config_path, L"bkn"), WithExtension(config_path, L"bkd"), WithExtension(history, L"bkn")};
 }
 
 // An earlier version appended to the whole names; a save of it that was
@@ -41,7 +42,7 @@ SaveNames CurrentNames(const wchar_t* config_path)
 SaveNames EarlierNames(const wchar_t* config_path)
 {
     const std::wstring config = config_path;
-    return {config + L".saving", std::wstring(kHistoryFile) + L".saving", config + L".commit", L"", L"", L""};
+    return {config + L".saving", HistoryPath(config_path) + L".saving", config + L".commit", L"", L"", L""};
 }
 
 // Antivirus, the search indexer and sync clients open a file just written or
@@ -132,13 +133,18 @@ bool CanReplace(const std::wstring& path)
 bool StageBackup(const wchar_t* config_path, const SaveNames& names)
 {
     const std::wstring config = config_path;
-    if (!Exists(kHistoryFile))
+    const std::wstring history = HistoryPath(config_path);
+    // Where the backup's longer names do not fit, the save goes on without one.
+    if (!Exists(history) || BackupPath(history).size() >= MAX_PATH)
         return true;
     std::string bytes;
-    const bool config_staged = Exists(config) ? ReadWholeFile(config, &bytes) && WriteWholeFile(names.config_staged, bytes)
-                                              : WriteWholeFile(names.config_gone, std::string());
-    return config_staged && ReadWholeFile(kHistoryFile, &bytes) && WriteWholeFile(names.history_staged, bytes) &&
-        CanReplace(BackupPath(config)) && CanReplace(BackupPath(kHistoryFile));
+    auto copy = [&bytes](const std::wstring& from, const std::wstring& to) {
+        return RetryWhileBusy([&] { return ReadWholeFile(from, &bytes); }) && WriteWholeFile(to, bytes);
+    };
+    const bool config_staged =
+        Exists(config) ? copy(config, names.config_staged) : WriteWholeFile(names.config_gone, std::string());
+    return config_staged && copy(history, names.history_staged) && CanReplace(BackupPath(config)) &&
+        CanReplace(BackupPath(history));
 }
 
 // The backup pair takes what was staged, config first: while the staged
@@ -153,7 +159,7 @@ bool FinishBackup(const wchar_t* config_path, const SaveNames& names)
         done = Replace(names.config_staged, config_backup);
     else if (Exists(names.config_gone))
         done = RemoveIfPresent(config_backup) && RemoveIfPresent(names.config_gone);
-    return done && Replace(names.history_staged, BackupPath(kHistoryFile));
+    return done && Replace(names.history_staged, BackupPath(HistoryPath(config_path)));
 }
 
 // The steps after the commit mark; each may run again after an interruption.
@@ -161,9 +167,10 @@ bool FinishCommit(const wchar_t* config_path, const SaveNames& names, bool confi
 {
     const std::wstring config = config_path;
     bool done = FinishBackup(config_path, names);
-    done = done && config_present ? (!Exists(names.config) || Replace(names.config, config))
-                               : RemoveIfPresent(config) && RemoveIfPresent(names.config);
-    done = done && (!Exists(names.history) || Replace(names.history, kHistoryFile));
+    done = done &&
+        (config_present ? (!Exists(names.config) || Replace(names.config, config))
+                        : RemoveIfPresent(config) && RemoveIfPresent(names.config));
+    done = done && (!Exists(names.history) || Replace(names.history, HistoryPath(config_path)));
     return done && RemoveIfPresent(names.mark);
 }
 
@@ -235,6 +242,13 @@ std::wstring SavingPath(const std::wstring& path)
     return WithExtension(path, L"new");
 }
 
+std::wstring HistoryPath(const wchar_t* config_path)
+{
+    const std::wstring config = config_path;
+    const size_t name = config.find_last_of(L"\\/");
+    return (name == std::wstring::npos ? L"" : config.substr(0, name + 1)) + kHistoryFile;
+}
+
 std::wstring BackupPath(const std::wstring& path)
 {
     return path + L".bak";
@@ -271,7 +285,8 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
 Commit CommitSavedPair(const wchar_t* config_path, bool config_present)
 {
     const std::wstring config = config_path;
-    if (!CanReplace(config) || !CanReplace(kHistoryFile) || !StageBackup(config_path, CurrentNames(config_path)))
+    if (!CanReplace(config) || !CanReplace(HistoryPath(config_path)) ||
+        !StageBackup(config_path, CurrentNames(config_path)))
         return Commit::Failed;
     // From the moment the mark is on disk, the new pair is the store.
     const std::string mark = config_present ? kReplaceConfig : kDeleteConfig;

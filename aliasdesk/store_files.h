@@ -33,6 +33,10 @@ std::string EncodeHistory(const wchar_t* units, size_t count);
 std::wstring SavingPath(const std::wstring& path);
 std::wstring CommitMarkPath(const std::wstring& config_path);
 
+// history.dat beside config.ini. The store names it so, not by the relative
+// name: the system's file dialogs may change the current folder.
+std::wstring HistoryPath(const wchar_t* config_path);
+
 // The previous save of a file of the store: each save keeps the pair it
 // replaces as config.ini.bak and history.dat.bak, under its commit mark.
 std::wstring BackupPath(const std::wstring& path);

@@ -35,13 +35,16 @@ Readable CanOpenForReading(const std::wstring& path)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Readable::Missing : Readable::No;
 }
 
-// Missing when either is, else No naming the first that cannot be read.
+// Missing when either is, else No: *unreadable names the first missing, or
+// else the first that cannot be read.
 Readable CanOpenBoth(const StorePaths& paths, std::wstring* unreadable)
 {
     const Readable history = CanOpenForReading(paths.history);
     const Readable config = CanOpenForReading(paths.config);
-    if (history == Readable::Missing || config == Readable::Missing)
+    if (history == Readable::Missing || config == Readable::Missing) {
+        *unreadable = history == Readable::Missing ? paths.history : paths.config;
         return Readable::Missing;
+    }
     if (history == Readable::Yes && config == Readable::Yes)
         return Readable::Yes;
     *unreadable = history == Readable::No ? paths.history : paths.config;

@@ -29,7 +29,7 @@ struct StoreContents {
 
 // Yes: both read. Missing: a file does not exist (for the store: nothing
 // saved yet). No: a file is there but cannot be read whole (held open
-// elsewhere, no access): *unreadable names it.
+// elsewhere, no access). *unreadable names the file missing or unreadable.
 enum class Readable { Yes, Missing, No };
 
 // Reads both files, a progress position (0 ... units) passed to the dialog's

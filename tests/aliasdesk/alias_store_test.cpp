@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "ascii_text.h"
 #include "debug_capture.h"
+#include "diagnostics.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
 #include "handles.h"
@@ -88,7 +89,14 @@ const std::vector<test::Row> kNotepadAndCalc{{L"Notepad", L"", L"C:\\Windows\\no
 TEST_F(AliasStoreTest, SavesOneLowerCaseSectionPerAliasAndTheirNames)
 {
     Enter(kNotepadAndCalc);
-    SaveWith(IDC_APPLY);
+    {
+        // A file dialog may have left the current folder elsewhere: the pair stays together.
+        TempDir elsewhere(L"-cwd");
+        const CurrentDirectoryKept kept;
+        SetCurrentDirectoryW(elsewhere.path().c_str());
+        SaveWith(IDC_APPLY);
+        EXPECT_FALSE(PathExists(elsewhere / L"history.dat"));
+    }
 
     EXPECT_EQ(L"c:\\windows\\notepad.exe", ConfigValue(L"notepad", L"path"));
     EXPECT_EQ(L"", ConfigValue(L"notepad", L"parameter"));
@@ -454,6 +462,29 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     Click(IDC_RELOAD);
     Settle();
     EXPECT_EQ((std::vector<test::Row>{{L"newer", L"", L"c:\\newer.exe"}}), MainRows());
+
+    // A backup that cannot be put in place after the mark: the store stays
+    // whole and the save waits, until the backup can be replaced too.
+    ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"newest"})));
+    ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), "[newest]\r\npath=c:\\newest.exe\r\n"));
+    ASSERT_TRUE(WriteFileBytes(dir_ / L"config.bkn", FileBytes(Config())));
+    ASSERT_TRUE(WriteFileBytes(dir_ / L"history.bkn", FileBytes(History())));
+    ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
+    ASSERT_TRUE(WriteFileBytes(BackupPath(Config()), "old"));
+    {
+        UniqueHandle held(CreateFileW(BackupPath(Config()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+        WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+        Click(IDC_RELOAD);
+        Settle();
+        EXPECT_TRUE(box.Seen());
+        EXPECT_EQ(HistoryOf({L"newer"}), FileBytes(History()));
+        EXPECT_EQ("[newer]\r\npath=c:\\newer.exe\r\n", FileBytes(Config()));
+    }
+    Click(IDC_RELOAD);
+    Settle();
+    EXPECT_EQ((std::vector<test::Row>{{L"newest", L"", L"c:\\newest.exe"}}), MainRows());
+    EXPECT_EQ("[newer]\r\npath=c:\\newer.exe\r\n", FileBytes(BackupPath(Config())));
 }
 
 // A file held open elsewhere is not a file never saved: the loader says so,

@@ -97,23 +97,6 @@ TEST_F(FolderScanTest, AListedPathThatBeginsWithTheFolderCountsAsListed)
     EXPECT_EQ(L"2", Text(IDC_COUNT));
 }
 
-// Also while a Reload reads the files: until it knows whether its rows go,
-// the scan lists nothing, and a Reload that failed leaves them listed.
-TEST_F(FolderScanTest, AListedAliasWithAPathElsewhereGetsACounter)
-{
-    Touch(L"Tools\\setup.exe");
-    AppendRow(Item(IDC_MAIN_LIST), {L"setup", L"", L"c:\\elsewhere\\setup.exe"});
-    DoomRowsUpTo(NewestRowId()); // as Reload's click does
-    PressAdd(dir_ / L"Tools");
-    PumpFor(300);
-    EXPECT_EQ(1, RowCount()) << "listed while the Reload has not decided";
-    SpareDoomedRows(); // as a load that failed does
-    Settle();
-    const auto rows = MainRows();
-    ASSERT_EQ(2u, rows.size());
-    EXPECT_EQ((test::Row{L"setup_#0", L"", Folder(L"Tools\\setup.exe")}), rows[1]);
-}
-
 // What Explorer hands a window files are dropped on.
 HGLOBAL MakeDrop(POINT point, const std::vector<std::wstring>& files)
 {
@@ -148,6 +131,31 @@ bool MakeShortcut(const std::wstring& link, const std::wstring& target, const wc
         file->Release();
     shortcut->Release();
     return made;
+}
+
+// Also while a Reload reads the files: until it knows whether its rows go,
+// the scan lists nothing, and a Reload that failed leaves them listed.
+TEST_F(FolderScanTest, AListedAliasWithAPathElsewhereGetsACounter)
+{
+    Touch(L"Tools\\setup.exe");
+    AppendRow(Item(IDC_MAIN_LIST), {L"setup", L"", L"c:\\elsewhere\\setup.exe"});
+    DoomRowsUpTo(NewestRowId()); // as Reload's click does
+    PressAdd(dir_ / L"Tools");
+    PumpFor(300);
+    EXPECT_EQ(1, RowCount()) << "listed while the Reload has not decided";
+    // Nor is a row about to go edited, or a program dropped taken.
+    EXPECT_EQ(nullptr, reinterpret_cast<HWND>(SendMessageW(Item(IDC_MAIN_LIST), LVM_EDITLABELW, 0, 0)));
+    RECT list{};
+    GetWindowRect(Item(IDC_MAIN_LIST), &list);
+    MapWindowPoints(nullptr, dlg_, reinterpret_cast<POINT*>(&list), 2);
+    SendMessageW(dlg_, WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({list.left + 20, list.top + 40}, {dir_ / L"Tools\\setup.exe"})), 0);
+    EXPECT_EQ(1, RowCount());
+    SpareDoomedRows(); // as a load that failed does
+    Settle();
+    const auto rows = MainRows();
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ((test::Row{L"setup_#0", L"", Folder(L"Tools\\setup.exe")}), rows[1]);
 }
 
 // A folder dropped anywhere on the dialog fills the path box and starts
