@@ -42,6 +42,7 @@ fi
 if [ -n "$driver" ] && ! wine "$driver" $driver_arg </dev/null; then
     echo "$(basename "$driver") could not prepare $name" >&2
     wine taskkill /im "$name.exe" >/dev/null 2>&1 || true
+    kill "$pid" 2>/dev/null || true
     exit 1
 fi
 sleep 0.5 # let it paint
@@ -50,4 +51,11 @@ geometry=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ { x = $NF } /Ab
     /Width:/ { w = $NF } /Height:/ { h = $NF } END { print w "x" h "+" x "+" y }')
 import -window root -crop "$geometry" +repage "$out"
 wine taskkill /im "$name.exe" >/dev/null 2>&1 || true
+# Wine's taskkill does not always find the program by its name; the picture
+# is taken, so it may as well be ended.
+for _ in $(seq 1 30); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true

@@ -97,6 +97,7 @@ int wmain(int argc, wchar_t** argv)
         return Fail("the table was not saved and reloaded");
     if (!desk.EditCell(IDC_MAIN_LIST, RowOfProgram(desk, L"wordpad.exe"), 0, L"notepad"))
         return Fail("the alias was not edited");
+    Sleep(1000); // the pass over the table that follows the edit, which Select conflicts waits for
     if (menu && !OpenContextMenu(desk, RowOfProgram(desk, L"player.exe")))
         return Fail("no context menu opened");
     return 0;
