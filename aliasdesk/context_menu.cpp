@@ -6,7 +6,7 @@
 #include "cell_edit.h"
 #include "clipboard_text.h"
 #include "conflicts.h"
-#include "diagnostics.h"
+#include "file_choice.h"
 #include "launch_input.h"
 #include "main_table.h"
 #include "missing_targets.h"
@@ -151,21 +151,9 @@ void Remove(HWND dlg, const MenuTarget& target)
 // Another table: its config.ini chosen in the system's file dialog.
 void Import(HWND dlg)
 {
-    wchar_t config[MAX_PATH] = L"config.ini";
-    OPENFILENAMEW choice{};
-    choice.lStructSize = sizeof(choice);
-    choice.hwndOwner = dlg;
-    choice.lpstrFilter = L"Alias table (config.ini)\0config.ini\0All files (*.*)\0*.*\0";
-    choice.lpstrFile = config;
-    choice.nMaxFile = MAX_PATH;
-    choice.lpstrTitle = L"Import the aliases of another table";
-    choice.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
-    bool chosen = false;
-    {
-        const CurrentDirectoryKept kept;
-        chosen = GetOpenFileNameW(&choice) != FALSE;
-    }
-    if (chosen)
+    std::wstring config;
+    if (ChooseFileToOpen(dlg, L"Import the aliases of another table",
+                         L"Alias table (config.ini)\0config.ini\0All files (*.*)\0*.*\0", L"config.ini", L"", &config))
         StartImport(dlg, config);
 }
 

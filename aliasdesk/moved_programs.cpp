@@ -2,7 +2,7 @@
 
 #include "aliasdesk_ids.h"
 #include "app_state.h"
-#include "diagnostics.h"
+#include "file_choice.h"
 #include "file_search.h"
 #include "handles.h"
 #include "missing_targets.h"
@@ -11,8 +11,6 @@
 #include "workers.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
-#include <objbase.h>
 
 #include <atomic>
 #include <memory>
@@ -250,22 +248,6 @@ void ChooseSelected(HWND box)
     Choose(box, std::move(path));
 }
 
-// The file dialog needs COM on this thread for as long as it is shown.
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) { }
-    ~ComApartment()
-    {
-        if (SUCCEEDED(result_))
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT result_;
-};
-
 void Browse(HWND box)
 {
     std::wstring start;
@@ -274,23 +256,8 @@ void Browse(HWND box)
         std::lock_guard<std::mutex> guard(state.search->lock);
         start = AsDirectory(state.search->start_folder);
     }
-    wchar_t file[MAX_PATH] = {};
-    OPENFILENAMEW open{};
-    open.lStructSize = sizeof(open);
-    open.hwndOwner = box;
-    open.lpstrFilter = L"Programs (*.exe)\0*.exe\0";
-    open.lpstrFile = file;
-    open.nMaxFile = MAX_PATH;
-    open.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
-    open.Flags =
-        OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_DONTADDTORECENT;
-    const ComApartment com;
-    bool chosen = false;
-    {
-        const CurrentDirectoryKept kept;
-        chosen = GetOpenFileNameW(&open) != FALSE;
-    }
-    if (chosen)
+    std::wstring file;
+    if (ChooseFileToOpen(box, nullptr, L"Programs (*.exe)\0*.exe\0", L"", start, &file))
         Choose(box, file);
 }
 

@@ -27,29 +27,6 @@ int GetModuleDirectory(HMODULE module, wchar_t* buffer, DWORD capacity);
 extern wchar_t szModuleDirectory[MAX_PATH];
 int GetModuleDirectory(HMODULE module);
 
-// Puts the current directory back when it goes: the system's file dialogs
-// change it (OFN_NOCHANGEDIR does nothing for the Open dialog), and the
-// programs resolve names in it.
-class CurrentDirectoryKept {
-public:
-    CurrentDirectoryKept()
-    {
-        const DWORD length = GetCurrentDirectoryW(MAX_PATH, directory_);
-        kept_ = length > 0 && length < MAX_PATH;
-    }
-    ~CurrentDirectoryKept()
-    {
-        if (kept_)
-            SetCurrentDirectoryW(directory_);
-    }
-    CurrentDirectoryKept(const CurrentDirectoryKept&) = delete;
-    CurrentDirectoryKept& operator=(const CurrentDirectoryKept&) = delete;
-
-private:
-    wchar_t directory_[MAX_PATH] = {};
-    bool kept_ = false;
-};
-
 // Copies the whole text of a window into a buffer allocated to fit.
 // Returns 1 and a buffer that the caller frees with free(); 0 for an empty
 // text (the out argument untouched) or a failed read (the out argument null).

@@ -3,7 +3,7 @@
 #include "app_state.h"
 #include "ascii_text.h"
 #include "debug_capture.h"
-#include "diagnostics.h"
+#include "file_choice.h"
 #include "dialog_fixture.h"
 #include "folder_scan.h"
 #include "handles.h"
@@ -443,48 +443,39 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
     EXPECT_FALSE(PathExists(SavingPath(History())));
 
-    // A mark held elsewhere may be whole: nothing of the save is touched and
-    // nothing is loaded until it can be read; then the save is completed.
-    ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"newer"})));
-    ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), "[newer]\r\npath=c:\\newer.exe\r\n"));
-    ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
-    {
-        UniqueHandle held(CreateFileW(CommitMarkPath(Config()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
-        WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+    // A save interrupted after its mark whose files are held elsewhere: a
+    // mark that cannot be read may be whole, a backup that cannot be put in
+    // place stops the commit. Nothing of the store changes and nothing is
+    // loaded until the file is free; then the save is completed.
+    const std::pair<std::wstring, std::wstring> held_files[] = {{CommitMarkPath(Config()), L"newer"},
+                                                                {BackupPath(Config()), L"newest"}};
+    for (const auto& [held_file, alias] : held_files) {
+        SCOPED_TRACE(NarrowAscii(held_file));
+        const std::string before = FileBytes(Config());
+        const std::vector<test::Row> shown = MainRows();
+        const std::string saved = "[" + NarrowAscii(alias) + "]\r\npath=c:\\" + NarrowAscii(alias) + ".exe\r\n";
+        ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({alias})));
+        ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), saved));
+        ASSERT_TRUE(WriteFileBytes(dir_ / L"config.bkn", before));
+        ASSERT_TRUE(WriteFileBytes(dir_ / L"history.bkn", FileBytes(History())));
+        ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
+        ASSERT_TRUE(PathExists(held_file) || WriteFileBytes(held_file, "old"));
+        {
+            UniqueHandle held(CreateFileW(held_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+            Click(IDC_RELOAD);
+            Settle();
+            ASSERT_TRUE(box.Seen());
+            EXPECT_NE(std::wstring::npos, box.seen().text.find(L"could not be completed"));
+            EXPECT_EQ(before, FileBytes(Config()));
+            EXPECT_EQ(shown, MainRows());
+            EXPECT_TRUE(PathExists(SavingPath(Config())));
+        }
         Click(IDC_RELOAD);
         Settle();
-        ASSERT_TRUE(box.Seen());
-        EXPECT_NE(std::wstring::npos, box.seen().text.find(L"could not be completed"));
-        EXPECT_TRUE(PathExists(SavingPath(Config())));
-        EXPECT_EQ((std::vector<test::Row>{{L"new", L"", L"c:\\new.exe"}}), MainRows());
+        EXPECT_EQ((std::vector<test::Row>{{alias, L"", L"c:\\" + alias + L".exe"}}), MainRows());
+        EXPECT_EQ(before, FileBytes(BackupPath(Config())));
     }
-    Click(IDC_RELOAD);
-    Settle();
-    EXPECT_EQ((std::vector<test::Row>{{L"newer", L"", L"c:\\newer.exe"}}), MainRows());
-
-    // A backup that cannot be put in place after the mark: the store stays
-    // whole and the save waits, until the backup can be replaced too.
-    ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({L"newest"})));
-    ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), "[newest]\r\npath=c:\\newest.exe\r\n"));
-    ASSERT_TRUE(WriteFileBytes(dir_ / L"config.bkn", FileBytes(Config())));
-    ASSERT_TRUE(WriteFileBytes(dir_ / L"history.bkn", FileBytes(History())));
-    ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
-    ASSERT_TRUE(WriteFileBytes(BackupPath(Config()), "old"));
-    {
-        UniqueHandle held(CreateFileW(BackupPath(Config()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
-        WindowWatcher box(L"Velkor Error", PressButton(IDOK));
-        Click(IDC_RELOAD);
-        Settle();
-        EXPECT_TRUE(box.Seen());
-        EXPECT_EQ(HistoryOf({L"newer"}), FileBytes(History()));
-        EXPECT_EQ("[newer]\r\npath=c:\\newer.exe\r\n", FileBytes(Config()));
-    }
-    Click(IDC_RELOAD);
-    Settle();
-    EXPECT_EQ((std::vector<test::Row>{{L"newest", L"", L"c:\\newest.exe"}}), MainRows());
-    EXPECT_EQ("[newer]\r\npath=c:\\newer.exe\r\n", FileBytes(BackupPath(Config())));
 }
 
 // A file held open elsewhere is not a file never saved: the loader says so,

@@ -1,0 +1,45 @@
+#include "file_choice.h"
+
+#include <commdlg.h>
+#include <objbase.h>
+
+CurrentDirectoryKept::CurrentDirectoryKept()
+{
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, directory_);
+    kept_ = length > 0 && length < MAX_PATH;
+}
+
+CurrentDirectoryKept::~CurrentDirectoryKept()
+{
+    if (kept_)
+        SetCurrentDirectoryW(directory_);
+}
+
+bool ChooseFileToOpen(HWND owner, const wchar_t* title, const wchar_t* filter, const std::wstring& name,
+                      const std::wstring& folder, std::wstring* path)
+{
+    wchar_t file[MAX_PATH] = {};
+    name.copy(file, MAX_PATH - 1);
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = owner;
+    open.lpstrFilter = filter;
+    open.lpstrFile = file;
+    open.nMaxFile = MAX_PATH;
+    open.lpstrTitle = title;
+    open.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    open.Flags =
+        OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_DONTADDTORECENT;
+    // The dialog needs COM on this thread for as long as it is shown.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    bool chosen = false;
+    {
+        const CurrentDirectoryKept kept;
+        chosen = GetOpenFileNameW(&open) != FALSE;
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    if (chosen)
+        *path = file;
+    return chosen;
+}
