@@ -16,6 +16,7 @@
 #include "program_versions.h"
 #include "report_table.h"
 #include "single_copy.h"
+#include "status_tip.h"
 #include "aliasdesk_ids.h"
 #include "workers.h"
 
@@ -72,6 +73,7 @@ BOOL OnInitDialog(HWND dlg)
     InstallFilterEditProc(GetDlgItem(dlg, IDC_FILTER));
     WatchConflicts(dlg);
     AcceptDroppedFiles(dlg);
+    AttachStatusTip(dlg);
 
     CheckDlgButton(dlg, IDC_MATCH_ALIAS, BST_CHECKED);
     CheckDlgButton(dlg, IDC_MATCH_PATH, BST_UNCHECKED);
@@ -84,6 +86,13 @@ BOOL OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested)
     FollowDpi(dlg, dpi, *suggested);
     SetSmallIconForDpi(dlg, IDI_ALIASDESK, dpi, smallIcon);
     return TRUE;
+}
+
+INT_PTR OnNotify(HWND dlg, NMHDR* header)
+{
+    if (OnStatusTipNotify(dlg, header))
+        return TRUE;
+    return OnListNotify(dlg, header);
 }
 
 // After the children: nothing that might still use COM or the font is left.
@@ -156,7 +165,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CONTEXTMENU:
         return OnContextMenu(dlg, reinterpret_cast<HWND>(wParam), lParam);
     case WM_NOTIFY:
-        return OnListNotify(dlg, reinterpret_cast<NMHDR*>(lParam));
+        return OnNotify(dlg, reinterpret_cast<NMHDR*>(lParam));
     case WM_SIZE:
         return OnSize(dlg, wParam);
     case WM_SIZING:

@@ -531,6 +531,7 @@ TEST_F(ContextMenuTest, ImportAndRestoreBringRowsInUnsaved)
         Settle();
         EXPECT_EQ(expected, Rows(Main()));
         EXPECT_EQ(L"Imported 2, skipped 1, renamed 1.", Text(IDC_STATUS));
+        EXPECT_EQ(Text(IDC_STATUS), StatusTip());
         EXPECT_EQ(1, bModified.load());
         EXPECT_FALSE(PathExists(dir_ / L"config.ini")) << "nothing saved";
     }

@@ -34,6 +34,44 @@ void MainDialogTest::Restart()
     Open();
 }
 
+HWND MainDialogTest::StatusTipWindow() const
+{
+    struct Search {
+        HWND owner;
+        HWND tip;
+    } search{dlg_, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* found = reinterpret_cast<Search*>(param);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (GetWindow(window, GW_OWNER) != found->owner || lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
+                return TRUE;
+            found->tip = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = dlg_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_STATUS));
+    if (!search.tip || !SendMessageW(search.tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+        return nullptr;
+    return search.tip;
+}
+
+std::wstring MainDialogTest::StatusTip() const
+{
+    HWND tip = StatusTipWindow();
+    if (!tip)
+        return L"<no tip>";
+    NMTTDISPINFOW info{};
+    info.hdr = {tip, reinterpret_cast<UINT_PTR>(Item(IDC_STATUS)), TTN_GETDISPINFOW};
+    SendMessageW(dlg_, WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+    return info.lpszText ? info.lpszText : L"<no text>";
+}
+
 void MainDialogTest::Settle()
 {
     WaitForWorkers();

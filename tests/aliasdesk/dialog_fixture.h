@@ -26,6 +26,10 @@ protected:
     void Restart();
     // Waits until every worker has ended, then dispatches what they left.
     void Settle();
+    // What the status label's tip would show now, asked as the tip asks;
+    // "<no tip>" when the label has none.
+    std::wstring StatusTip() const;
+    HWND StatusTipWindow() const;
 
     // Rows of a list, read with plain list-view messages.
     static std::vector<test::Row> Rows(HWND list);

@@ -138,6 +138,38 @@ TEST_F(MainDialogTest, StartsWithVersionIconAndMatchAliasChecked)
     EXPECT_EQ(L"0", Text(IDC_COUNT));
 }
 
+// The label holds about a dozen letters: a longer status shows whole in the
+// label's tip, a short one brings no tip up.
+TEST_F(MainDialogTest, AStatusLongerThanItsLabelShowsWholeInATip)
+{
+    const struct {
+        const wchar_t* status;
+        const wchar_t* tip;
+    } cases[] = {
+        {L"Finished!", L""},
+        {L"Not closed: changed while saving.", L"Not closed: changed while saving."},
+        {L"Imported 1200, skipped 30, renamed 4.", L"Imported 1200, skipped 30, renamed 4."},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        SetDlgItemTextW(dlg_, IDC_STATUS, c.status);
+        EXPECT_EQ(c.tip, StatusTip()) << c.status;
+    }
+    // The mouse resting on the label brings the tip up.
+    SetDlgItemTextW(dlg_, IDC_STATUS, L"Not closed: changed while saving.");
+    RECT label{};
+    GetWindowRect(Item(IDC_STATUS), &label);
+    POINT away{};
+    GetCursorPos(&away);
+    SetCursorPos((label.left + label.right) / 2, (label.top + label.bottom) / 2);
+    HWND tip = StatusTipWindow();
+    ASSERT_TRUE(PumpUntil([tip] { return IsWindowVisible(tip) != FALSE; }));
+    wchar_t shown[64] = {};
+    GetWindowTextW(tip, shown, 64);
+    EXPECT_STREQ(L"Not closed: changed while saving.", shown);
+    SetCursorPos(away.x, away.y); // the mouse over the dialog would end a removal's repaint in later tests
+}
+
 TEST_F(MainDialogTest, ListsCarryTheReplacedClassProcedure)
 {
     HWND list = Item(IDC_MAIN_LIST);

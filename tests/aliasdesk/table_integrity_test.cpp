@@ -387,6 +387,7 @@ TEST_P(OkDuringASaveTest, ClosesOnlyWhenTheFilesHoldTheTable)
     }
     ASSERT_TRUE(IsOpen());
     EXPECT_EQ(L"Not closed: changed while saving.", Text(IDC_STATUS));
+    EXPECT_EQ(Text(IDC_STATUS), StatusTip());
     EXPECT_EQ(1, bModified.load());
     const std::vector<test::Row> shown = Lowered(Rows(Main()));
     EXPECT_NE(shown, StoredRows());
