@@ -41,5 +41,8 @@ bool ChooseFileToOpen(HWND owner, const wchar_t* title, const wchar_t* filter, c
         CoUninitialize();
     if (chosen)
         *path = file;
+    else if (CommDlgExtendedError() != 0) // not a Cancel: say so rather than do nothing after Open
+        MessageBoxW(owner, L"The file could not be chosen: its name is too long or not valid.", L"Velkor Error",
+                    MB_ICONERROR | MB_OK);
     return chosen;
 }

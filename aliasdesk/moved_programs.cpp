@@ -372,8 +372,9 @@ void LocateProgram(HWND dlg, RowId id)
     try {
         const MallocText old_path = CellText(pMainTable, row, 2);
         LocateBox state{std::make_shared<LocateSearch>(), {}, 0};
-        state.search->old_path = old_path ? old_path.get() : L"";
-        state.search->scan_folder = szScanFolder;
+        // Resolved now: while the Open dialog is up, the current folder follows its browsing.
+        state.search->old_path = old_path ? FullPath(old_path.get()) : L"";
+        state.search->scan_folder = szScanFolder[0] ? FullPath(szScanFolder) : L"";
         state.search->limit = folder_limit;
         const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dlg, GWLP_HINSTANCE));
         const INT_PTR answer = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_LOCATE), dlg, LocateDlgProc,

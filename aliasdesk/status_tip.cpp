@@ -23,6 +23,16 @@ bool CutShort(HWND label, const wchar_t* text, int length)
     return measured && extent.cx > client.right;
 }
 
+// A tip up while the status changes would go on showing the old one.
+LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR tip)
+{
+    if (message == WM_SETTEXT)
+        SendMessageW(reinterpret_cast<HWND>(tip), TTM_POP, 0, 0);
+    else if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(label, LabelProc, id);
+    return DefSubclassProc(label, message, wParam, lParam);
+}
+
 } // namespace
 
 void AttachStatusTip(HWND dlg)
@@ -42,6 +52,7 @@ void AttachStatusTip(HWND dlg)
     tool.uId = reinterpret_cast<UINT_PTR>(label);
     tool.lpszText = LPSTR_TEXTCALLBACKW;
     SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SetWindowSubclass(label, LabelProc, 0, reinterpret_cast<DWORD_PTR>(tip));
 }
 
 bool OnStatusTipNotify(HWND dlg, NMHDR* header)

@@ -452,12 +452,13 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
     for (const auto& [held_file, alias] : held_files) {
         SCOPED_TRACE(NarrowAscii(held_file));
         const std::string before = FileBytes(Config());
+        const std::string history = FileBytes(History());
         const std::vector<test::Row> shown = MainRows();
         const std::string saved = "[" + NarrowAscii(alias) + "]\r\npath=c:\\" + NarrowAscii(alias) + ".exe\r\n";
         ASSERT_TRUE(WriteFileBytes(SavingPath(History()), HistoryOf({alias})));
         ASSERT_TRUE(WriteFileBytes(SavingPath(Config()), saved));
         ASSERT_TRUE(WriteFileBytes(dir_ / L"config.bkn", before));
-        ASSERT_TRUE(WriteFileBytes(dir_ / L"history.bkn", FileBytes(History())));
+        ASSERT_TRUE(WriteFileBytes(dir_ / L"history.bkn", history));
         ASSERT_TRUE(WriteFileBytes(CommitMarkPath(Config()), "config.ini: replace\r\n"));
         ASSERT_TRUE(PathExists(held_file) || WriteFileBytes(held_file, "old"));
         {
@@ -468,6 +469,7 @@ TEST_F(AliasStoreTest, AnInterruptedCommitIsFinishedByTheNextLoad)
             ASSERT_TRUE(box.Seen());
             EXPECT_NE(std::wstring::npos, box.seen().text.find(L"could not be completed"));
             EXPECT_EQ(before, FileBytes(Config()));
+            EXPECT_EQ(history, FileBytes(History()));
             EXPECT_EQ(shown, MainRows());
             EXPECT_TRUE(PathExists(SavingPath(Config())));
         }

@@ -532,6 +532,9 @@ TEST_F(ContextMenuTest, ImportAndRestoreBringRowsInUnsaved)
         EXPECT_EQ(expected, Rows(Main()));
         EXPECT_EQ(L"Imported 2, skipped 1, renamed 1.", Text(IDC_STATUS));
         EXPECT_EQ(Text(IDC_STATUS), StatusTip());
+        wchar_t current[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, current);
+        EXPECT_EQ(0, lstrcmpiW(dir_.path().c_str(), current)) << "the Open dialog's folder stays its own";
         EXPECT_EQ(1, bModified.load());
         EXPECT_FALSE(PathExists(dir_ / L"config.ini")) << "nothing saved";
     }

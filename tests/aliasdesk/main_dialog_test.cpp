@@ -155,19 +155,23 @@ TEST_F(MainDialogTest, AStatusLongerThanItsLabelShowsWholeInATip)
         SetDlgItemTextW(dlg_, IDC_STATUS, c.status);
         EXPECT_EQ(c.tip, StatusTip()) << c.status;
     }
-    // The mouse resting on the label brings the tip up.
+    // The mouse resting on the label brings the tip up; a new status takes it down.
     SetDlgItemTextW(dlg_, IDC_STATUS, L"Not closed: changed while saving.");
     RECT label{};
     GetWindowRect(Item(IDC_STATUS), &label);
-    POINT away{};
-    GetCursorPos(&away);
+    struct CursorKept { // the mouse over the dialog would end a removal's repaint in later tests
+        POINT at{};
+        CursorKept() { GetCursorPos(&at); }
+        ~CursorKept() { SetCursorPos(at.x, at.y); }
+    } kept;
     SetCursorPos((label.left + label.right) / 2, (label.top + label.bottom) / 2);
     HWND tip = StatusTipWindow();
     ASSERT_TRUE(PumpUntil([tip] { return IsWindowVisible(tip) != FALSE; }));
     wchar_t shown[64] = {};
     GetWindowTextW(tip, shown, 64);
     EXPECT_STREQ(L"Not closed: changed while saving.", shown);
-    SetCursorPos(away.x, away.y); // the mouse over the dialog would end a removal's repaint in later tests
+    SetDlgItemTextW(dlg_, IDC_STATUS, L"Finished!");
+    EXPECT_FALSE(IsWindowVisible(tip));
 }
 
 TEST_F(MainDialogTest, ListsCarryTheReplacedClassProcedure)
