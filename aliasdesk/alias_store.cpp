@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "diagnostics.h"
+#include "file_search.h"
 #include "main_table.h"
 #include "missing_targets.h"
 #include "profile_codec.h"
@@ -14,10 +15,8 @@
 #include "wide_text.h"
 #include "workers.h"
 
-#include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -192,32 +191,35 @@ SaveResult SaveTable(HWND dlg, const std::vector<SavedRow>& rows)
                                                                       : SaveResult::Failed;
 }
 
-// Appends the rows a chunk at a time, one count update per chunk.
-void ListLoadedRows(HWND dlg, const StoreContents& store)
+// Hands the rows to take a chunk at a time.
+template <typename Take> void ForEachChunk(const StoreContents& store, Take take)
 {
-    int m = GetRowCount(pMainTable) + (store.listed - static_cast<int>(store.rows.size()));
     std::vector<AliasRow> chunk;
     for (size_t at = 0; at < store.rows.size() && !WorkerStopRequested();) {
         chunk.clear();
         for (; at < store.rows.size() && chunk.size() < kLoadChunk; ++at)
             chunk.push_back({store.rows[at].alias, store.rows[at].path.c_str(), store.rows[at].parameter.c_str()});
+        take(chunk);
+    }
+}
+
+// Appends the rows a chunk at a time, one count update per chunk.
+void ListLoadedRows(HWND dlg, const StoreContents& store)
+{
+    int m = GetRowCount(pMainTable) + (store.listed - static_cast<int>(store.rows.size()));
+    ForEachChunk(store, [&](const std::vector<AliasRow>& chunk) {
         AddAliasRows(chunk.data(), chunk.size());
         m += static_cast<int>(chunk.size());
         SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(m), FALSE);
-    }
+    });
 }
 
 // Appends another table's rows by the import's rules, and tells the counts.
 void ImportLoadedRows(HWND dlg, const StoreContents& store)
 {
     ImportCounts counts;
-    std::vector<AliasRow> chunk;
-    for (size_t at = 0; at < store.rows.size() && !WorkerStopRequested();) {
-        chunk.clear();
-        for (; at < store.rows.size() && chunk.size() < kLoadChunk; ++at)
-            chunk.push_back({store.rows[at].alias, store.rows[at].path.c_str(), store.rows[at].parameter.c_str()});
-        ImportAliasRows(chunk.data(), chunk.size(), &counts);
-    }
+    ForEachChunk(store,
+                 [&](const std::vector<AliasRow>& chunk) { ImportAliasRows(chunk.data(), chunk.size(), &counts); });
     SetDlgItemInt(dlg, IDC_COUNT, static_cast<UINT>(GetRowCount(pMainTable)), FALSE);
     wchar_t status[128];
     FormatText(status, 128, L"Imported %d, skipped %d, renamed %d.", counts.added, counts.skipped, counts.renamed);
@@ -442,9 +444,7 @@ bool HasBackup()
 
 void StartImport(HWND dlg, const std::wstring& config)
 {
-    const size_t name = config.find_last_of(L"\\/");
-    const std::wstring folder = name == std::wstring::npos ? L"" : config.substr(0, name + 1);
-    StartLoading(dlg, LoadKind::Import, {folder + L"history.dat", config});
+    StartLoading(dlg, LoadKind::Import, {HistoryPath(config.c_str()), config});
 }
 
 void StartSave(HWND dlg, int exit)
@@ -516,8 +516,7 @@ void ReportStoreFailure(HWND dlg)
     case kConfigUnreadable: {
         // The store's own files by name, as ever; another table's by its path.
         const bool own = failure.file == HistoryPath(szConfigPath) || failure.file == szConfigPath;
-        const size_t name = failure.file.find_last_of(L"\\/");
-        const std::wstring shown = own && name != std::wstring::npos ? failure.file.substr(name + 1) : failure.file;
+        const std::wstring shown = own ? FileNameOf(failure.file) : failure.file;
         wchar_t text[MAX_PATH + 64];
         FormatText(text, MAX_PATH + 64, L"Could not open %s file.", shown.c_str());
         MessageBoxW(nullptr, text, L"Velkor Error", MB_ICONERROR | MB_TOPMOST);

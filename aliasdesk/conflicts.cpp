@@ -2,7 +2,6 @@
 
 #include "app_state.h"
 #include "report_table.h"
-#include "wide_text.h"
 #include "workers.h"
 
 #include <atomic>
@@ -17,6 +16,8 @@ constexpr UINT_PTR kConflictTimer = 0x434B;
 constexpr UINT kStillMs = 100; // a burst of changes (a scan, a load) starts one pass
 
 HWND watched_dialog;
+DWORD last_change; // GetTickCount() at the newest change of the table; dialog thread
+bool timer_set;
 unsigned marked_at = 0; // TableChanges() when the last pass took its marks; dialog thread
 std::atomic<unsigned> newest_pass{0};
 std::atomic<int> running_passes{0};
@@ -155,16 +156,20 @@ unsigned __stdcall ConflictWorker(void* param)
 
 void CALLBACK ConflictTimerProc(HWND dlg, UINT, UINT_PTR timer, DWORD)
 {
-    if (OthersRunning())
+    if (GetTickCount() - last_change < kStillMs || OthersRunning())
         return; // the timer asks again
     KillTimer(dlg, timer);
+    timer_set = false;
     CheckConflicts();
 }
 
+// Every row a load or scan appends changes the table: only the time is
+// noted, and the timer is set once.
 void CheckWhenStill()
 {
-    if (watched_dialog)
-        SetTimer(watched_dialog, kConflictTimer, kStillMs, &ConflictTimerProc);
+    last_change = GetTickCount();
+    if (watched_dialog && !timer_set)
+        timer_set = SetTimer(watched_dialog, kConflictTimer, kStillMs, &ConflictTimerProc) != 0;
 }
 
 } // namespace
@@ -209,6 +214,7 @@ void StopWatchingConflicts()
     SetTableListener(nullptr);
     if (watched_dialog)
         KillTimer(watched_dialog, kConflictTimer);
+    timer_set = false;
     watched_dialog = nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include "aliasdesk_ids.h"
 #include "app_state.h"
 #include "commands.h"
+#include "file_search.h"
 #include "folder_scan.h"
 #include "main_table.h"
 #include "report_table.h"
@@ -33,12 +34,6 @@ bool EndsWith(const std::wstring& text, const wchar_t* end)
     return text.size() >= length && CompareNoCaseAscii(text.c_str() + text.size() - length, end) == 0;
 }
 
-std::wstring NameOf(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 std::wstring DroppedFile(HDROP drop, UINT index)
 {
     std::wstring path(DragQueryFileW(drop, index, nullptr, 0) + 1, L'\0');
@@ -58,10 +53,10 @@ bool OverList(HWND dlg, POINT point)
 int ListDropped(const std::wstring& path)
 {
     if (EndsWith(path, L".exe"))
-        return ListProgram(path, NameOf(path), nullptr);
+        return ListProgram(path, FileNameOf(path), nullptr);
     std::wstring target, arguments;
     if (EndsWith(path, L".lnk") && ReadShortcut(path.c_str(), &target, &arguments))
-        return ListProgram(target, NameOf(path), arguments.c_str());
+        return ListProgram(target, FileNameOf(path), arguments.c_str());
     return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "file_choice.h"
 
 #include <commdlg.h>
-#include <objbase.h>
 
 CurrentDirectoryKept::CurrentDirectoryKept()
 {
@@ -30,15 +29,11 @@ bool ChooseFileToOpen(HWND owner, const wchar_t* title, const wchar_t* filter, c
     open.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     open.Flags =
         OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_DONTADDTORECENT;
-    // The dialog needs COM on this thread for as long as it is shown.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     bool chosen = false;
     {
         const CurrentDirectoryKept kept;
         chosen = GetOpenFileNameW(&open) != FALSE;
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
     if (chosen)
         *path = file;
     else if (CommDlgExtendedError() != 0) // not a Cancel: say so rather than do nothing after Open

@@ -32,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     HWND dlg = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
     if (!dlg)
         return 1;
-    MarkFolderDialog(dlg, szModuleDirectory);
+    claim.MarkDialog(dlg);
     ShowWindow(dlg, show);
     UpdateWindow(dlg);
 

@@ -96,12 +96,6 @@ std::wstring SearchTop(const std::wstring& folder)
     return top;
 }
 
-std::wstring FileNameOf(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 void Search(LocateSearch& search)
 {
     QuietCriticalErrors();

@@ -96,7 +96,7 @@ FolderClaim::~FolderClaim()
 
 bool FolderClaim::Take(const wchar_t* directory)
 {
-    const uint64_t key = FolderKey(directory);
+    const uint64_t key = key_ = FolderKey(directory);
     wchar_t name[64];
     FormatText(name, 64, L"Local\\Velkor.aliasdesk.%016llx", static_cast<unsigned long long>(key));
     mutex_.reset(CreateMutexW(nullptr, FALSE, name));
@@ -122,9 +122,9 @@ bool FolderClaim::Take(const wchar_t* directory)
     }
 }
 
-void MarkFolderDialog(HWND dlg, const wchar_t* directory)
+void FolderClaim::MarkDialog(HWND dlg) const
 {
-    SetPropW(dlg, kFolderMark, MarkOf(FolderKey(directory)));
+    SetPropW(dlg, kFolderMark, MarkOf(key_));
 }
 
 void ForgetFolderDialog(HWND dlg)

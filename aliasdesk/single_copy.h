@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // Held while the program runs; a named mutex for the folder, whatever path
 // (letter case, a substituted drive, a junction) leads to it.
 class FolderClaim {
@@ -21,12 +23,14 @@ public:
     // that is ending (its dialog gone) is waited for a few seconds.
     bool Take(const wchar_t* directory);
 
+    // Marks the dialog as the one of the folder taken, for a second copy to
+    // find; the mark goes with ForgetFolderDialog before the dialog does.
+    void MarkDialog(HWND dlg) const;
+
 private:
     UniqueHandle mutex_;
     bool owned_ = false;
+    uint64_t key_ = 0;
 };
 
-// Marks the dialog as the one of the folder, for a second copy to find; the
-// mark goes with ForgetFolderDialog before the dialog does.
-void MarkFolderDialog(HWND dlg, const wchar_t* directory);
 void ForgetFolderDialog(HWND dlg);

@@ -327,3 +327,9 @@ NameSearchResult SearchFileName(const std::vector<std::wstring>& tops, const wch
         return {};
     return NameSearch(name, max_folders, found, stop).Run(tops);
 }
+
+std::wstring FileNameOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}

@@ -41,3 +41,6 @@ struct NameSearchResult {
 NameSearchResult SearchFileName(const std::vector<std::wstring>& tops, const wchar_t* name, int max_folders,
                                 const std::function<void(const std::wstring& path)>& found,
                                 const std::function<bool()>& stop);
+
+// The last part of a path ('\' or '/' before it); the whole path when it has none.
+std::wstring FileNameOf(const std::wstring& path);
