@@ -29,6 +29,9 @@ constexpr size_t kLoadChunk = 512;
 
 std::atomic<bool> store_busy;
 int activities[3]; // by Activity; dialog thread only
+// The start-up load could not read the store: the table shown never held it,
+// and a save would replace it. Dialog thread only.
+bool store_unread;
 
 // What a load reads, and what it does with the rows: Start and Reload read
 // the store, Restore the pair its last save replaced (replacing the table,
@@ -274,6 +277,7 @@ void EndLoad(const LoadRequest& request, Readable read, WPARAM failure, const st
     auto step = [&]() -> LRESULT {
         EndActivity(request.dialog, Activity::Load);
         if (failure != 0) {
+            store_unread = store_unread || request.kind == LoadKind::Start;
             SpareDoomedRows();
             LeaveFailure(request.dialog, failure, 0, file);
             return 0;
@@ -282,6 +286,9 @@ void EndLoad(const LoadRequest& request, Readable read, WPARAM failure, const st
             CheckAllTargets(); // the loaded paths may point to programs gone since
         if (request.kind == LoadKind::Restore)
             MarkModified(); // nothing is written until Apply or OK
+        if (request.kind == LoadKind::Start || request.kind == LoadKind::Reload)
+            store_unread = false;
+        EndReplacement();
         return 0;
     };
     // Free before the buttons come back: a click on them must find the store idle.
@@ -352,7 +359,6 @@ unsigned __stdcall LoadWorker(void* param)
     }
     if (request->kind == LoadKind::Reload || request->kind == LoadKind::Restore) {
         auto take = [dlg]() -> LRESULT {
-            ReplaceDoomedRows();
             TakeReloadedView(dlg);
             return 0;
         };
@@ -411,9 +417,10 @@ void StartLoading(HWND dlg, LoadKind kind, StorePaths paths)
         return;
     // At once: a click on OK, Apply or Reload while the load starts must not vanish.
     BeginActivity(dlg, Activity::Load);
+    // The store's rows come without new aliases: a scan must not choose one meanwhile.
     const bool replacing = kind == LoadKind::Reload || kind == LoadKind::Restore;
-    if (replacing)
-        DoomRowsUpTo(NewestRowId());
+    if (kind != LoadKind::Import)
+        DoomRowsUpTo(replacing ? NewestRowId() : 0);
     auto request = std::make_unique<LoadRequest>(LoadRequest{dlg, kind, std::move(paths)});
     if (StartWorker(LoadWorker, request.get())) {
         request.release(); // the worker owns it now
@@ -449,6 +456,12 @@ void StartImport(HWND dlg, const std::wstring& config)
 
 void StartSave(HWND dlg, int exit)
 {
+    if (store_unread &&
+        MessageBoxW(dlg,
+                    L"config.ini and history.dat could not be read when aliasdesk started. Saving now replaces the "
+                    L"aliases they hold with the rows shown.\n\nSave anyway?",
+                    L"Velkor", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+        return;
     if (store_busy.exchange(true))
         return;
     bExit = exit;
@@ -502,6 +515,7 @@ void EndActivity(HWND dlg, Activity activity)
 void ResetStoreState()
 {
     store_busy = false;
+    store_unread = false;
     close_after_save = false;
     pending_failure = {};
     for (int& count : activities)

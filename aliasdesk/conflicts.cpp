@@ -92,16 +92,19 @@ void ReadRows(Pass& pass)
 // compared here.
 void FindRepeats(Pass& pass)
 {
-    std::unordered_map<std::string, std::vector<const std::wstring*>> labels; // key -> distinct labels so far
+    // The save keeps an alias's last row: the rows before it are the repeats.
+    std::unordered_map<std::string, std::vector<const std::wstring*>> labels; // key -> distinct labels below
+    for (auto row = pass.rows.rbegin(); row != pass.rows.rend() && !Abandoned(pass); ++row) {
+        std::vector<const std::wstring*>& alike = labels[LabelKey(row->alias.c_str())];
+        for (const std::wstring* label : alike)
+            row->alias_repeat = row->alias_repeat || lstrcmpiW(label->c_str(), row->alias.c_str()) == 0;
+        if (!row->alias_repeat)
+            alike.push_back(&row->alias);
+    }
     std::unordered_set<std::wstring> paths;
     for (Entry& row : pass.rows) {
         if (Abandoned(pass))
             return;
-        std::vector<const std::wstring*>& alike = labels[LabelKey(row.alias.c_str())];
-        for (const std::wstring* label : alike)
-            row.alias_repeat = row.alias_repeat || lstrcmpiW(label->c_str(), row.alias.c_str()) == 0;
-        if (!row.alias_repeat)
-            alike.push_back(&row.alias);
         const std::wstring path = ComparablePath(row.path);
         row.path_repeat = !path.empty() && !paths.insert(path).second;
     }
@@ -238,8 +241,8 @@ void CheckAliasAgain(RowId id)
     if (row == -1)
         return;
     const MallocText alias = CellText(pMainTable, row, 0);
-    const int first = FindFirstAlias(alias ? alias.get() : L"");
-    if (Mark(id, kMarkAliasRepeat, first != -1 && first < row))
+    const int last = FindLastAlias(alias ? alias.get() : L"");
+    if (Mark(id, kMarkAliasRepeat, last != -1 && last > row))
         Redraw();
 }
 

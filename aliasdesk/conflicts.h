@@ -1,6 +1,6 @@
-// Rows in conflict: a row whose alias repeats an earlier row's alias (the
-// launcher reaches only the first section of an alias), or whose path
-// repeats an earlier row's path. After every change of the table, once it
+// Rows in conflict: a row whose alias a later row repeats (a save keeps one
+// section per alias, with the last row's values: this row would be lost),
+// or whose path repeats an earlier row's path. After every change of the table, once it
 // has been still for a moment, a pass reads the rows in short steps, compares
 // them off the dialog thread and marks the repeats by identity.
 #pragma once

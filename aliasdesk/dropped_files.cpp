@@ -82,8 +82,8 @@ BOOL OnDropFiles(HWND dlg, HDROP drop)
 {
     POINT point{};
     DragQueryPoint(drop, &point);
-    // While Reload reads the files, whether a program is listed already is
-    // not known (a folder's scan waits for it; single programs are not taken).
+    // While a load brings the store's rows in, whether a program is listed
+    // already is not known (a folder's scan waits for it; single programs are not taken).
     const bool on_list = OverList(dlg, point) && !AwaitingReplacement();
     std::wstring folder;
     int listed = 0;

@@ -152,8 +152,8 @@ void CALLBACK FlushTimerProc(HWND, UINT, UINT_PTR, DWORD)
 
 enum class Listing { More, Done, Held };
 
-// From the walker: lists everything queued, a step at a time. While Reload
-// reads the files, what is listed already is not known: the matches wait.
+// From the walker: lists everything queued, a step at a time. While a load
+// brings the store's rows in, what is listed already is not known: the matches wait.
 void ListQueued()
 {
     auto step = []() -> LRESULT {
@@ -261,10 +261,12 @@ unsigned __stdcall ScanWorker(void* param)
     }
     if (HWND list = MainList())
         SelectRow(list, 0);
-    EnableWindow(GetDlgItem(dlg, IDC_ADD), TRUE);
-    SetDlgItemTextW(dlg, IDC_STATUS, L"Finished!");
+    // Add comes back in the step that ends this scan: a scan started from it
+    // must find its own timer set, and its own status.
     auto end = [dlg]() -> LRESULT {
         KillTimer(dlg, kFlushTimer);
+        EnableWindow(GetDlgItem(dlg, IDC_ADD), TRUE);
+        SetDlgItemTextW(dlg, IDC_STATUS, L"Finished!");
         EndActivity(dlg, Activity::Scan); // Apply again, unless a load or save still runs
         CheckAllTargets(); // programs may have gone while the walk went on
         return 0;

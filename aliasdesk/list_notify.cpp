@@ -41,8 +41,8 @@ INT_PTR Answer(HWND dlg, LONG_PTR answer)
     return 1;
 }
 
-// While Reload reads the files, the rows shown may be about to go: an edit
-// of one would vanish with it.
+// While a load brings the store's rows in, the rows shown may be about to
+// go: an edit of one would vanish with it.
 INT_PTR OnBeginLabelEdit(HWND dlg, ReportTable* table, const NMLVDISPINFOW* info)
 {
     if (AwaitingReplacement())

@@ -136,6 +136,7 @@ void CloseMainDialog(HWND dlg)
         return;
     }
     bClosing = true;
+    SetFocus(dlg); // an open edit ends now, and what its end starts is stopped with the rest
     StopWorkers();
     DestroyWindow(dlg);
 }

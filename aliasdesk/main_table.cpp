@@ -27,7 +27,7 @@ struct TableAccount {
     std::atomic<unsigned> reshaped_at{0}; // changes at the last change other than an append
     int filling_from = -1; // rows from here on are being appended by this unit, -1 when none
     RowId doomed_up_to = 0; // Reload empties the rows up to this one
-    bool replacing = false; // and has not read the files yet
+    bool replacing = false; // a load has not brought all its rows in yet
 
     // Identity -> the row it stood in when the index was built (or appended
     // since), with the places deleted since in ascending order: a deletion
@@ -309,7 +309,7 @@ bool Doomed(RowId id)
     return id != 0 && id <= account.doomed_up_to;
 }
 
-// A doomed row counts as listed until the load has read the files.
+// A doomed row counts as listed until the load has ended.
 bool Unlisted(RowId id)
 {
     return !account.replacing && Doomed(id);
@@ -421,7 +421,9 @@ int AddAliasRows(const AliasRow* rows, size_t count)
     return static_cast<int>(RunOnDialogThread(step));
 }
 
-int FindFirstAlias(const wchar_t* alias)
+namespace {
+
+int FindAliasRow(const wchar_t* alias, bool last)
 {
     if (!alias || !MainList())
         return -1;
@@ -430,7 +432,7 @@ int FindFirstAlias(const wchar_t* alias)
     const auto found = account.ids_by_key.find(KeyOf(alias));
     if (found == account.ids_by_key.end())
         return -1;
-    int first = -1;
+    int chosen = -1;
     std::vector<RowId>& ids = found->second;
     for (size_t i = 0; i < ids.size();) {
         const int row = RowOfId(ids[i]);
@@ -439,11 +441,23 @@ int FindFirstAlias(const wchar_t* alias)
             ids.pop_back();
             continue;
         }
-        if (!Unlisted(ids[i]) && (first == -1 || row < first) && LabelEquals(row, alias))
-            first = row;
+        if (!Unlisted(ids[i]) && (chosen == -1 || (last ? row > chosen : row < chosen)) && LabelEquals(row, alias))
+            chosen = row;
         ++i;
     }
-    return first;
+    return chosen;
+}
+
+} // namespace
+
+int FindFirstAlias(const wchar_t* alias)
+{
+    return FindAliasRow(alias, false);
+}
+
+int FindLastAlias(const wchar_t* alias)
+{
+    return FindAliasRow(alias, true);
 }
 
 RowId IdOfRow(HWND list, int row)
@@ -608,7 +622,7 @@ void DeleteRowsWithIds(const std::vector<RowId>& ids)
 void DoomRowsUpTo(RowId last_id)
 {
     account.doomed_up_to = last_id;
-    account.replacing = last_id != 0;
+    account.replacing = true;
 }
 
 bool AwaitingReplacement()
@@ -616,7 +630,7 @@ bool AwaitingReplacement()
     return account.replacing;
 }
 
-void ReplaceDoomedRows()
+void EndReplacement()
 {
     account.replacing = false;
 }

@@ -53,6 +53,8 @@ void ImportAliasRows(const AliasRow* rows, size_t count, ImportCounts* counts);
 // (LVM_FINDITEMW with LVFI_STRING from the top), or -1. Rows that Reload is
 // about to empty do not count. Dialog thread only.
 int FindFirstAlias(const wchar_t* alias);
+// The same, the last such row.
+int FindLastAlias(const wchar_t* alias);
 
 // The key under which the list takes labels as equal (its own comparison
 // uses the user's locale and ignores case); labels with equal keys are then
@@ -80,7 +82,7 @@ RowId NewestRowId();
 // Marks a row carries, kept by its identity and forgotten when it leaves.
 enum RowMark : unsigned {
     kMarkMissing = 1u << 0, // its program has gone
-    kMarkAliasRepeat = 1u << 1, // an earlier row has the same alias
+    kMarkAliasRepeat = 1u << 1, // a later row has the same alias
     kMarkPathRepeat = 1u << 2, // an earlier row has the same path
 };
 constexpr unsigned kConflictMarks = kMarkAliasRepeat | kMarkPathRepeat;
@@ -118,13 +120,14 @@ bool SweepMainRows(RowSweep& sweep, const RowTest& doomed, const StepClock& cloc
 // up; rows already gone are skipped. For few rows. Dialog thread only.
 void DeleteRowsWithIds(const std::vector<RowId>& ids);
 
-// Reload: the rows up to the one carrying last_id go if the load succeeds.
-// Until it has read the files, a scan lists nothing (AwaitingReplacement):
-// whether they count as listed is not known yet. Dialog thread only.
+// A load brings the store's rows in; for Reload the rows up to the one
+// carrying last_id go if it succeeds. Until the load has ended, a scan lists
+// nothing and no row is edited (AwaitingReplacement): which rows stay, and
+// which aliases are taken, is not known yet. Dialog thread only.
 void DoomRowsUpTo(RowId last_id);
 bool AwaitingReplacement();
-// The files were read: from now on the doomed rows do not count as listed.
-void ReplaceDoomedRows();
+// The load has ended and its rows are in. Dialog thread only.
+void EndReplacement();
 // The load failed: the doomed rows stay. Dialog thread only.
 void SpareDoomedRows();
 // Deletes the doomed rows in steps on the dialog thread, whatever order they

@@ -515,6 +515,25 @@ TEST_F(AliasStoreTest, AStoreFileHeldOpenElsewhereFailsAReloadThatChangesNothing
     }
     SaveWith(IDC_OK); // once it can be written, the files hold what is shown
     EXPECT_EQ(HistoryOf({L"kept"}), FileBytes(History()));
+
+    // At start the table never held the store: a save asks before replacing it.
+    UniqueHandle held(CreateFileW(History().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    {
+        WindowWatcher box(L"Velkor Error", PressButton(IDOK));
+        Open();
+        Settle();
+        EXPECT_TRUE(box.Seen());
+    }
+    held.reset();
+    AddAliasRow(L"new", L"c:\\new.exe", nullptr);
+    MarkModified();
+    for (const int answer : {IDNO, IDYES}) {
+        WindowWatcher ask(L"Velkor", PressButton(answer));
+        SaveWith(IDC_APPLY);
+        EXPECT_TRUE(ask.Seen());
+        EXPECT_EQ(HistoryOf(answer == IDYES ? std::vector<std::wstring>{L"new"} : std::vector<std::wstring>{L"kept"}),
+                  FileBytes(History()));
+    }
 }
 
 TEST_F(AliasStoreTest, AHistoryHeldElsewhereIsNotRead)

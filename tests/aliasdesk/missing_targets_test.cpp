@@ -258,9 +258,10 @@ TEST_F(MissingTargetsTest, AnActionBetweenTheChecksStepsLeavesNoMarkOnAWrongRow)
     }
 }
 
-// Rows repeating an earlier row's alias (as the list compares labels) or
-// path are drawn bold and selected by Select conflicts; the marks follow an
-// edit (its own row at once), a sort and a removal.
+// Rows whose alias a later row repeats (as the list compares labels: the
+// save keeps the last) or whose path repeats an earlier row's are drawn bold
+// and selected by Select conflicts; the marks follow an edit (its own row at
+// once), a sort and a removal.
 TEST_F(MissingTargetsTest, RepeatedAliasesAndPathsAreMarkedAfterEveryChange)
 {
     Fill({{L"calc", L"", L"c:\\tools\\calc.exe"},
@@ -272,26 +273,26 @@ TEST_F(MissingTargetsTest, RepeatedAliasesAndPathsAreMarkedAfterEveryChange)
     auto shows = [this](const std::vector<std::wstring>& aliases) {
         return PumpUntil([&] { return RunningConflictChecks() == 0 && SelectPicked(Main()) == aliases; });
     };
-    EXPECT_TRUE(shows({L"CALC", L"pad"}));
+    EXPECT_TRUE(shows({L"calc", L"pad"}));
     EXPECT_TRUE(picked_enabled);
-    EXPECT_EQ((std::pair{CLR_DEFAULT, true}), Drawn(2));
-    EXPECT_EQ((std::pair{CLR_DEFAULT, false}), Drawn(1));
+    EXPECT_EQ((std::pair{CLR_DEFAULT, true}), Drawn(0));
+    EXPECT_EQ((std::pair{CLR_DEFAULT, false}), Drawn(2));
 
-    ASSERT_TRUE(OpenEditByClicks(Main(), 4, 0));
-    EndEdit(Main(), L"Notepad", VK_RETURN);
-    EXPECT_TRUE(HasRowMark(IdOfRow(Main(), 4), kMarkAliasRepeat)) << "at once";
-    EXPECT_TRUE(shows({L"CALC", L"pad", L"Notepad"}));
+    ASSERT_TRUE(OpenEditByClicks(Main(), 1, 0));
+    EndEdit(Main(), L"Nova", VK_RETURN);
+    EXPECT_TRUE(HasRowMark(IdOfRow(Main(), 1), kMarkAliasRepeat)) << "at once";
+    EXPECT_TRUE(shows({L"calc", L"Nova", L"pad"}));
 
     ClickHeader(Main(), 0); // ascending, then descending: pad comes first
     ClickHeader(Main(), 0);
-    EXPECT_TRUE(shows({L"notepad", L"Notepad", L"CALC"}));
+    EXPECT_TRUE(shows({L"Nova", L"calc"}));
 
     SelectPicked(Main()); // no row stays selected but pad
     Select(Main(), 0);
     for (int row : SelectedRows(Main()))
         Select(Main(), row, row == 0);
     PressKey(Main(), VK_DELETE);
-    EXPECT_TRUE(shows({L"Notepad", L"CALC"}));
+    EXPECT_TRUE(shows({L"Nova", L"calc"}));
     EXPECT_EQ(2, CountMarkedRows(kMarkAliasRepeat));
     EXPECT_EQ(0, CountMarkedRows(kMarkPathRepeat));
 }

@@ -95,13 +95,16 @@ protected:
         SendMessageW(dlg_, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
     }
 
-    // Edits a cell the way the list does it, without input that would have to be pumped.
+    // Edits a cell the way the list does it, without input that would have to
+    // be pumped. While a load brings rows in, no edit begins.
     void EditCell(HWND list, int row, int column, const wchar_t* text)
     {
         const RECT cell = CellRect(list, row, column);
         SetLastListClick({static_cast<DWORD>(cell.left + 4), static_cast<DWORD>(cell.top + 2)});
         HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, row, 0));
-        ASSERT_NE(nullptr, edit);
+        ASSERT_EQ(AwaitingReplacement(), edit == nullptr);
+        if (!edit)
+            return;
         SetWindowTextW(edit, text);
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
     }
