@@ -288,10 +288,8 @@ TEST_F(ContextMenuTest, MenuKeyOpensAtTheFocusedRow)
 TEST_F(ContextMenuTest, EveryItemHasAMnemonicOfItsOwn)
 {
     RightClickCell(Main(), 1, 0);
-    std::vector<std::wstring> texts;
     std::wstring keys;
     for (const ShownItem& item : shown) {
-        texts.push_back(item.text);
         const size_t amp = item.text.find(L'&');
         if (item.id == 0 || amp + 1 >= item.text.size()) {
             EXPECT_EQ(0u, item.id) << NarrowAscii(item.text) << " has no mnemonic";
@@ -301,11 +299,7 @@ TEST_F(ContextMenuTest, EveryItemHasAMnemonicOfItsOwn)
         EXPECT_EQ(std::wstring::npos, keys.find(key)) << NarrowAscii(item.text);
         keys += key;
     }
-    EXPECT_EQ((std::vector<std::wstring>{L"&Run", L"Run as a&dministrator", L"Open containing &folder", L"Copy &path",
-                                         L"Copy &alias", L"&Edit", L"Re&move", L"", L"&Select missing",
-                                         L"Select &conflicts", L"&Locate...", L"", L"&Import...",
-                                         L"Restore previous sa&ve"}),
-              texts);
+    EXPECT_EQ(12u, keys.size()) << "every item but the separators";
 }
 
 TEST_F(ContextMenuTest, CopyPutsOneLinePerSelectedMainRowOnTheClipboard)
